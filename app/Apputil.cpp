@@ -1,0 +1,4 @@
+#include "Apputil.h"
+
+TAppSettings AppSettings;
+constinit CxIniUtil SettingsFile(nullptr, "velmora.ini");

@@ -1,0 +1,2 @@
+#include "CxIniUtil.h"
+CxIniUtil::~CxIniUtil() {}
