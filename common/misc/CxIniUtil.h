@@ -12,21 +12,31 @@ public:
     // Binds folder + file name; with no folder, the file lies in the program's
     // folder. Constant-initialisable, so a process-wide instance exists before
     // any other module initialisation runs.
+    // A path that does not fit is not cut (that would name another file): the
+    // instance stays unbound, reads give the defaults and writes fail.
     constexpr CxIniUtil(const char* folder, const char* file)
         : m_szPath{}, m_bInModuleFolder(!folder || !*folder) {
         size_t n = 0;
-        if (!m_bInModuleFolder)
-            for (const char* p = folder; *p && n < sizeof(m_szPath) - 1; ++p)
-                m_szPath[n++] = *p;
-        for (const char* p = file ? file : ""; *p && n < sizeof(m_szPath) - 1; ++p)
-            m_szPath[n++] = *p;
+        bool fits = true;
+        const char* parts[2] = {m_bInModuleFolder ? "" : folder, file ? file : ""};
+        for (const char* part : parts)
+            for (const char* p = part; *p && fits; ++p) {
+                if (n < sizeof(m_szPath) - 1)
+                    m_szPath[n++] = *p;
+                else
+                    fits = false;
+            }
+        if (!fits)
+            n = 0;
         m_szPath[n] = '\0';
     }
     virtual ~CxIniUtil();
 
-    // Replaces the bound path; a null or empty path is ignored.
+    // Replaces the bound path; a null or empty path is ignored, one of 260
+    // characters or more unbinds the instance.
     void SetPath(const char* path);
-    // The full path of the bound file.
+    // The full path of the bound file; empty when unbound. A file bound to the
+    // program's folder is resolved here, on first use.
     const char* GetPath();
 
     // The number of characters stored in buf (the default is copied when the
