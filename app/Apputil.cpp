@@ -86,8 +86,8 @@ void WriteStoredText(const char* key, bool save, const char* plain, size_t plain
     stored[0] = '\0';
     if (save) {
         size_t len = strnlen(plain, plainCap - 1);
-        if (len > 0 && Base64Encode(reinterpret_cast<const unsigned char*>(plain), len, stored,
-                                    storedCap - 1))
+        if (len > 0 &&
+            Base64Encode(reinterpret_cast<const unsigned char*>(plain), len, stored, storedCap - 1))
             stored[(len + 2) / 3 * 4] = '\0';
         else
             stored[0] = '\0';

@@ -11,8 +11,10 @@ public:
     virtual ~CxDateTime();
 
     // "%02d/%02d/%04d" month/day/year; an empty text outside the years 1931 to 2030.
+    // An invalid value, or a buffer too small for the whole text, gives an empty
+    // text and false. szBuf must not be null (fatal assertion).
     bool FormatDate(char* szBuf, size_t size) const;
-    // "%02d:%02d:%02d", 24-hour clock.
+    // "%02d:%02d:%02d", 24-hour clock; invalid value and small buffer as above.
     bool FormatTime(char* szBuf, size_t size) const;
 
     double m_dDate;
@@ -27,11 +29,14 @@ public:
     bool m_bValid;
 };
 
-// Breaks an automation date down, rounded to the nearest second; false for a
-// value outside the years 100 to 9999 or not a number.
+// Breaks an automation date down, rounded to the nearest second; false (all
+// fields 0, m_bValid false) for a value outside the years 100 to 9999 or not a
+// number. For a negative value the integer part is the day and the absolute
+// fraction the time of that day.
 bool VariantTimeToCalendar(double date, CxDateTime& out);
 
-// "N/A" for a value below 0.001; otherwise the date (or the time of day).
-// False when the buffer is null or its size 0.
+// "N/A" for a value below 0.001; otherwise the date (or the time of day), and
+// an empty text for a value with no calendar date. False when the buffer is
+// null, its size 0 or too small for the whole text (which leaves it empty).
 bool DateToText(double date, char* buf, size_t size);
 bool TimeToText(double date, char* buf, size_t size);

@@ -3,29 +3,36 @@
 #include "CxText.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 // The data files are little-endian; so is every machine this program runs on.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "data files are little-endian");
 
 CxFile::CxFile() : m_fp(nullptr), m_bFailed(false) {}
 
-CxFile::~CxFile() { Close(); }
+CxFile::~CxFile() {
+    Close();
+}
 
 bool CxFile::Open(const char* path, const char* mode) {
     if (!path || !*path || !mode || !*mode)
         return false;
+    // A stream still open would otherwise be lost with its descriptor.
+    Close();
     m_fp = std::fopen(path, mode);
     m_bFailed = false;
     return m_fp != nullptr;
 }
 
 bool CxFile::Close() {
-    if (m_fp) {
-        if (std::fclose(m_fp) != 0)
-            m_bFailed = true;
-        m_fp = nullptr;
-    }
-    return true;
+    if (!m_fp)
+        return true;
+    // fclose flushes what is still buffered: a full disk shows up here.
+    bool closed = std::fclose(m_fp) == 0;
+    m_fp = nullptr;
+    if (!closed)
+        m_bFailed = true;
+    return closed;
 }
 
 bool CxFile::WriteBytes(const void* data, size_t size) {
@@ -33,6 +40,8 @@ bool CxFile::WriteBytes(const void* data, size_t size) {
         return false;
     if (size == 0)
         return true;
+    if (!data)
+        return false;
     if (std::fwrite(data, 1, size, m_fp) != size) {
         m_bFailed = true;
         return false;
@@ -69,9 +78,13 @@ bool CxFile::SkipBytes(size_t size) {
     return true;
 }
 
-bool CxFile::WriteInt(int32_t value) { return WriteBytes(&value, sizeof(value)); }
+bool CxFile::WriteInt(int32_t value) {
+    return WriteBytes(&value, sizeof(value));
+}
 
-bool CxFile::WriteDouble(double value) { return WriteBytes(&value, sizeof(value)); }
+bool CxFile::WriteDouble(double value) {
+    return WriteBytes(&value, sizeof(value));
+}
 
 bool CxFile::WriteBool(bool value) {
     const unsigned char slot[4] = {static_cast<unsigned char>(value ? 1 : 0), 0, 0, 0};
@@ -131,8 +144,11 @@ bool CxFile::ReadString(char* buf, size_t capacity, int32_t* pLen) {
     if (!m_fp || !buf || capacity == 0)
         return false;
     int32_t len = 0;
-    if (!ReadInt(&len))
+    if (!ReadInt(&len)) {
+        // The caller gets a terminated text whatever the file held.
+        buf[0] = '\0';
         return false;
+    }
     if (pLen)
         *pLen = len;
     if (len <= 0)
@@ -157,7 +173,10 @@ long long CxFile::GetFileSize(const char* path) {
     if (!fp)
         return -1;
     long long size = -1;
-    if (std::fseek(fp, 0, SEEK_END) == 0)
+    // A folder opens for reading too, but has no size as a file.
+    struct stat st;
+    bool isFolder = fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode);
+    if (!isFolder && std::fseek(fp, 0, SEEK_END) == 0)
         size = std::ftell(fp);
     std::fclose(fp);
     return size;

@@ -8,7 +8,9 @@
 CxList::CxList()
     : m_pHead(nullptr), m_pTail(nullptr), m_pCurr(nullptr), m_nCount(0), m_nFindIndex(0) {}
 
-CxList::~CxList() { RemoveAll(false); }
+CxList::~CxList() {
+    RemoveAll(false);
+}
 
 void* CxList::GetFirst() {
     m_nFindIndex = 0;
@@ -27,7 +29,9 @@ void* CxList::GetNext() {
 void* CxList::GetAt(uint32_t nIndex) {
     if (nIndex >= m_nCount)
         return nullptr;
+    // clang-format off
     CX_ASSERT(m_pCurr->nIndex==m_nFindIndex);
+    // clang-format on
     CxListNode* pNode = m_pCurr;
     // The direction comes from the old cursor position at every step, so the
     // walk keeps going one way.
@@ -97,7 +101,9 @@ void CxList::RemoveAll(bool bFreeItems) {
     m_nFindIndex = 0;
 }
 
-bool CxList::Contains(void* pItem) const { return pItem && FindNode(pItem); }
+bool CxList::Contains(void* pItem) const {
+    return pItem && FindNode(pItem);
+}
 
 bool CxList::SetCurrent(void* pItem) {
     CxListNode* pNode = FindNode(pItem);
