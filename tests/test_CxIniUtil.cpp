@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -198,12 +199,16 @@ TEST_F(IniTest, WriteReplacesTheFileAndLeavesNoTemporaryBehind) {
     WriteFileBytes(Path(), "[S]\nA=1\n");
     struct stat before {};
     ASSERT_EQ(stat(Path().c_str(), &before), 0);
+    // Holding the old file open keeps its inode number from being reused.
+    FILE* old = std::fopen(Path().c_str(), "rb");
+    ASSERT_NE(old, nullptr);
     for (int i = 0; i < 5; ++i)
         ASSERT_EQ(ini.WriteInt("S", "A", i), 1);
     struct stat after {};
     ASSERT_EQ(stat(Path().c_str(), &after), 0);
     // A new file took the old one's name (rename), not a rewrite in place.
     EXPECT_NE(before.st_ino, after.st_ino);
+    std::fclose(old);
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.Folder()))
         names.push_back(e.path().filename().string());
