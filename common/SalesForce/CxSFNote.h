@@ -1,0 +1,23 @@
+// The note exchange object: keeps the loaded notes and reads and writes
+// the data file "SFNote.dat".
+#pragma once
+
+#include "CommNoteMgr.h"
+#include "CxSFCommon.h"
+#include "SFRecords.h"
+
+class CxSFNoteUtil : public CxSFKindUtil<SFNoteRec, CommNoteMgr> {
+public:
+    CxSFNoteUtil();
+    ~CxSFNoteUtil() override;
+
+    CommNoteMgr* GetNoteMgr() const { return GetCollection(); }
+
+    // Fills the collection and the list from the data file in the data folder
+    // (the kind's own file name when fileName is null or empty). A file that
+    // ends early adds nothing and gives false.
+    bool ReadDataFile(const char* fileName = nullptr);
+    // Writes every record of the list; false when the file could not be
+    // created or not every byte reached it.
+    bool WriteDataFile(const char* fileName = nullptr);
+};

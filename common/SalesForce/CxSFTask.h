@@ -1,0 +1,23 @@
+// The task exchange object: keeps the loaded tasks and reads and writes
+// the data file "SFTask.dat".
+#pragma once
+
+#include "CommTaskMgr.h"
+#include "CxSFCommon.h"
+#include "SFRecords.h"
+
+class CxSFTaskUtil : public CxSFKindUtil<SFTaskRec, CommTaskMgr> {
+public:
+    CxSFTaskUtil();
+    ~CxSFTaskUtil() override;
+
+    CommTaskMgr* GetTaskMgr() const { return GetCollection(); }
+
+    // Fills the collection and the list from the data file in the data folder
+    // (the kind's own file name when fileName is null or empty). A file that
+    // ends early adds nothing and gives false.
+    bool ReadDataFile(const char* fileName = nullptr);
+    // Writes every record of the list; false when the file could not be
+    // created or not every byte reached it.
+    bool WriteDataFile(const char* fileName = nullptr);
+};

@@ -1,0 +1,5 @@
+#include "CommAddrMgr.h"
+
+CommAddrMgr::CommAddrMgr() = default;
+
+CommAddrMgr::~CommAddrMgr() = default;

@@ -1,0 +1,5 @@
+#include "CommDateMgr.h"
+
+CommDateMgr::CommDateMgr() = default;
+
+CommDateMgr::~CommDateMgr() = default;

@@ -1,0 +1,5 @@
+#include "CommNoteMgr.h"
+
+CommNoteMgr::CommNoteMgr() = default;
+
+CommNoteMgr::~CommNoteMgr() = default;

@@ -1,0 +1,5 @@
+#include "CommTaskMgr.h"
+
+CommTaskMgr::CommTaskMgr() = default;
+
+CommTaskMgr::~CommTaskMgr() = default;
