@@ -1,0 +1,53 @@
+#include "RecordListView.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+
+void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
+    if (!view || !model)
+        return;
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setSortingEnabled(false);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QHeaderView* header = view->header();
+    // Every column keeps its own width; none stretches to fill the view.
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const auto columns = model->Columns();
+    for (size_t i = 0; i < columns.size(); ++i)
+        view->setColumnWidth(static_cast<int>(i), columns[i].width);
+}
+
+TRecordListView::TRecordListView(RecordKindMask kind, QWidget* parent)
+    : QTreeView(parent), m_pModel(new TRecordListModel(kind, this)) {
+    SetupRecordListView(this, m_pModel);
+}
+
+void TRecordListView::keyPressEvent(QKeyEvent* event) {
+    const bool toggleKey = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+    if (toggleKey && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        ToggleCurrentAndSelected();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TRecordListView::ToggleCurrentAndSelected() {
+    const int current = currentIndex().row();
+    const bool on = !m_pModel->IsTicked(current);
+    m_pModel->SetTicked(current, on);
+    if (QItemSelectionModel* selection = selectionModel()) {
+        for (const QItemSelectionRange& range : selection->selection())
+            m_pModel->TickRange(range.top(), range.bottom(), on);
+    }
+}
