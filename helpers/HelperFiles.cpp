@@ -1,0 +1,110 @@
+#include "HelperFiles.h"
+
+#include "CxIniUtil.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char kErrorSection[] = "Error";
+const char kStatusSection[] = "Status";
+
+} // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
+    std::string pattern = path + ".XXXXXX";
+    std::vector<char> tmp(pattern.begin(), pattern.end());
+    tmp.push_back('\0');
+    int fd = mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (!(n < 0 && errno == EINTR))
+            ok = false;
+    }
+    if (close(fd) != 0)
+        ok = false;
+    if (ok)
+        ok = std::rename(tmp.data(), path.c_str()) == 0;
+    if (!ok)
+        unlink(tmp.data());
+    return ok;
+}
+
+void HelperErrorFile::Reset() {
+    if (!m_path.empty())
+        unlink(m_path.c_str());
+}
+
+void HelperErrorFile::Add(const std::string& text) {
+    if (m_errors.size() < kMaxEntries - 1)
+        m_errors.push_back(text);
+    else
+        ++m_nOmitted;
+}
+
+bool HelperErrorFile::Write() {
+    if (m_path.empty())
+        return false;
+    CxIniUtil ini(nullptr, nullptr);
+    ini.SetPath(m_path.c_str());
+    std::vector<std::string> entries = m_errors;
+    if (m_nOmitted == 1)
+        entries.push_back("1 more error is not listed.");
+    else if (m_nOmitted > 1)
+        entries.push_back(std::to_string(m_nOmitted) + " more errors are not listed.");
+    bool ok = true;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        std::string key = "Error." + std::to_string(i + 1);
+        ok = ini.WriteString(kErrorSection, key.c_str(), entries[i].c_str()) != 0 && ok;
+    }
+    // The count last: a reader never finds a count without its entries.
+    return ini.WriteInt(kErrorSection, "Error.Count", static_cast<int>(entries.size())) != 0 && ok;
+}
+
+void HelperProgressFile::Set(const std::string& line) {
+    if (m_path.empty() || line == m_current)
+        return;
+    if (ReplaceFileContents(m_path, line + "\n"))
+        m_current = line;
+}
+
+void HelperRunState::Begin() {
+    CxIniUtil ini(nullptr, nullptr);
+    ini.SetPath(m_path.c_str());
+    ini.WriteInt(kStatusSection, "Stop", 0);
+    ini.WriteInt(kStatusSection, "Running", 1);
+    m_bRunning = true;
+}
+
+bool HelperRunState::StopRequested() {
+    CxIniUtil ini(nullptr, nullptr);
+    ini.SetPath(m_path.c_str());
+    return ini.GetInt(kStatusSection, "Stop", 0) != 0;
+}
+
+void HelperRunState::End() {
+    if (!m_bRunning)
+        return;
+    CxIniUtil ini(nullptr, nullptr);
+    ini.SetPath(m_path.c_str());
+    ini.WriteInt(kStatusSection, "Running", 0);
+    m_bRunning = false;
+}
+
+bool HelperPacer::Due() {
+    auto now = std::chrono::steady_clock::now();
+    if (m_bStarted && now - m_last < m_interval)
+        return false;
+    m_bStarted = true;
+    m_last = now;
+    return true;
+}

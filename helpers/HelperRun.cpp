@@ -1,0 +1,125 @@
+#include "CxDebugUtil.h"
+#include "HelperSession.h"
+#include "WinUtil.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+std::string ProgramFolder() {
+    char folder[4096];
+    return GetModuleFolder(nullptr, folder, sizeof(folder)) ? std::string(folder) : std::string();
+}
+
+std::string ConfigureHint(const HelperRequest& req, const std::string& programFolder) {
+    return std::string("No local org is configured. Write its database path as \"LocalOrg=\" "
+                       "in section [") +
+           kHelperIniSection + "] of " + kHelperIniName + " in the data folder (" + req.dataFolder +
+           ") or in the program folder (" + programFolder +
+           "); tessmark-sample-org --out FILE creates a local org.";
+}
+
+// Runs the request once the files of the run are set up.
+int Execute(HelperSession& s) {
+    const HelperRequest& req = s.req;
+    const std::string programFolder = ProgramFolder();
+    HelperSettings settings = FindHelperSettings(req.dataFolder, programFolder);
+    if (settings.orgPath.empty()) {
+        s.errors.Add(ConfigureHint(req, programFolder));
+        return kExitOrg;
+    }
+    s.recordDelayMs = settings.recordDelayMs;
+    DEBUG_LOG(LOG_NORMAL, "Local org %s (from %s).", settings.orgPath.c_str(),
+              settings.iniPath.c_str());
+
+    s.progress.Set("Connecting to the local org");
+    std::string why;
+    if (!s.org.Open(settings.orgPath, why)) {
+        s.errors.Add(why);
+        return kExitOrg;
+    }
+    s.progress.Set("Logging in as " + req.userName);
+    switch (s.org.Login(req.userName, req.password, req.token, &s.userId)) {
+    case LoginResult::Accepted:
+        break;
+    case LoginResult::Refused:
+        s.errors.Add("Login failed: the user name, password or security token is wrong.");
+        return kExitLogin;
+    case LoginResult::Failed:
+        s.errors.Add("Database error: " + s.org.LastError());
+        return kExitOrg;
+    }
+    DEBUG_LOG(LOG_NORMAL, "Logged in as %s.", req.userName.c_str());
+    return req.request == kRequestLoad ? RunLoad(s) : RunSubmit(s);
+}
+
+int Fail(HelperErrorFile& errors, const std::string& text, int code) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (errors.HasPath()) {
+        errors.Reset();
+        errors.Add(text);
+        errors.Write();
+    }
+    return code;
+}
+
+} // namespace
+
+void HelperSession::ShowProgress(const char* what, uint64_t done, uint64_t total) {
+    progress.Set(std::string(what) + ": " + std::to_string(done) + " of " + std::to_string(total));
+}
+
+bool HelperSession::Tick(const char* what, uint64_t done, uint64_t total) {
+    if (!pacer.Due())
+        return true;
+    ShowProgress(what, done, total);
+    return !state.StopRequested();
+}
+
+int RunHelperProgram(int argc, char** argv) {
+    if (argc < 2 || !argv[1] || !*argv[1]) {
+        std::fprintf(stderr, "usage: %s PARAMETER-FILE\n", argc > 0 ? argv[0] : "helper");
+        return kExitUsage;
+    }
+    const std::string paramPath = argv[1];
+    ParamMap values;
+    std::string why;
+    bool readOk = ReadParamFile(paramPath.c_str(), values, why);
+    HelperErrorFile errors(ErrorFilePath(values));
+    if (!readOk)
+        return Fail(errors, "The parameter file \"" + paramPath + "\" " + why + ".", kExitParams);
+    HelperRequest req;
+    if (!BuildRequest(values, req, why))
+        return Fail(errors, why, kExitParams);
+
+    DebugLog.SetLogFolder(req.logFolder.c_str());
+    DebugLog.SetLogLevel(req.logLevel);
+    DebugLog.EnableLog(req.debug);
+    DEBUG_LOG(LOG_NORMAL, "Helper started for %s, request %d, data folder %s.", req.KindWord(),
+              req.request, req.dataFolder.c_str());
+
+    errors.Reset();
+    // A data file left from an earlier load must not pass for this one's.
+    if (req.request == kRequestLoad)
+        unlink(req.InFolder(req.dataFileName).c_str());
+
+    HelperProgressFile progress(req.progressFileName.empty() ? std::string()
+                                                             : req.InFolder(req.progressFileName));
+    HelperRunState state(req.InFolder(req.StateFileName()));
+    state.Begin();
+    LocalOrg org;
+    HelperSession session(req, org, errors, progress, state);
+    int code = Execute(session);
+    state.End();
+
+    for (const std::string& e : errors.Errors())
+        DEBUG_LOG(LOG_CRITICAL, "%s", e.c_str());
+    if (!errors.Write() && errors.HasPath())
+        DEBUG_LOG(LOG_CRITICAL, "Cannot write the error file %s.",
+                  req.InFolder(req.errorFileName).c_str());
+    if (code != kExitOk && errors.Count() > 0)
+        std::fprintf(stderr, "%s\n", errors.Errors().back().c_str());
+    DEBUG_LOG(LOG_NORMAL, "Helper ended with exit status %d.", code);
+    return code;
+}
