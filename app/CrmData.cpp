@@ -1,0 +1,151 @@
+#include "CrmData.h"
+
+#include "Apputil.h"
+#include "CxCommWaitWindow.h"
+#include "CxDebugUtil.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <thread>
+
+TCrmData CrmData = {};
+
+namespace {
+
+constexpr size_t kPathCapacity = 260;
+// The exchange objects keep their folder in 256 characters, terminator included.
+constexpr size_t kExchangeFolderMax = 255;
+// Gives the wait window time to show the kind's message before the helper starts.
+constexpr std::chrono::milliseconds kMessagePause(200);
+
+struct KindLoad {
+    int32_t nMask;
+    const char* pszMessage;
+    const char* pszStatusFile;
+    CxSFBaseUtil* pUtil;
+    CxSFAddrUtil* pAddrUtil; // set for contacts only: the contact sources
+};
+
+template <class T> bool MakeObject(T*& slot) {
+    try {
+        slot = new T;
+    } catch (const std::bad_alloc&) {
+        slot = nullptr;
+    }
+    return slot != nullptr;
+}
+
+template <class T> void DestroyObject(T*& slot) {
+    delete slot;
+    slot = nullptr;
+}
+
+void DestroyList(CxList*& list) {
+    if (list)
+        list->RemoveAll(false);
+    DestroyObject(list);
+}
+
+// The data folder, or false when there is none the exchange objects can hold:
+// a cut folder would send the helper's files somewhere else.
+bool GetLoadFolder(char (&folder)[kPathCapacity]) {
+    if (!GetDataFolder(folder)) {
+        DEBUG_LOG(LOG_CRITICAL, "Can not find the data folder; nothing is loaded.");
+        return false;
+    }
+    if (std::strlen(folder) > kExchangeFolderMax) {
+        DEBUG_LOG(LOG_CRITICAL, "The data folder is too long; nothing is loaded: %s", folder);
+        return false;
+    }
+    return true;
+}
+
+void Configure(const KindLoad& kind, const char* folder) {
+    CxSFBaseUtil& util = *kind.pUtil;
+    util.SetDataFolder(folder);
+    util.SetUserName(AppSettings.UserName);
+    util.SetPassword(AppSettings.Password);
+    util.SetToken(AppSettings.Token);
+    if (kind.pAddrUtil) {
+        kind.pAddrUtil->SetAddrAccount(AppSettings.AddrAccount);
+        kind.pAddrUtil->SetAddrContact(AppSettings.AddrContact);
+        kind.pAddrUtil->SetAddrLead(AppSettings.AddrLead);
+    }
+    util.SetLogLocation(folder);
+    util.SetDebugEnabled(AppSettings.EnableDebug);
+    util.SetLogLevel(AppSettings.LogLevel);
+}
+
+// Points the wait window at the kind's progress file (which deletes one left
+// by an earlier run). A path the window cannot hold whole is not followed.
+void FollowStatusFile(const KindLoad& kind, const char* folder) {
+    char path[kPathCapacity];
+    int len = std::snprintf(path, sizeof(path), "%s%s", folder, kind.pszStatusFile);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof(path)) {
+        DEBUG_LOG(LOG_HIGH, "The status file path is too long to follow: %s%s", folder,
+                  kind.pszStatusFile);
+        SetWaitStatusFile(nullptr);
+        return;
+    }
+    SetWaitStatusFile(path);
+}
+
+// Runs the helper of every chosen kind; true when every load succeeded.
+bool LoadChosenKinds(const char* folder) {
+    const KindLoad kinds[] = {
+        {rkAddr, "Loading salesforce CRM Contacts...", "SFAddrStatus.dat", CrmData.AddrUtil,
+         CrmData.AddrUtil},
+        {rkDate, "Loading salesforce CRM Calendar...", "SFDateStatus.dat", CrmData.DateUtil,
+         nullptr},
+        {rkTask, "Loading salesforce CRM Tasks...", "SFTaskStatus.dat", CrmData.TaskUtil, nullptr},
+        {rkNote, "Loading salesforce CRM Notes...", "SFNoteStatus.dat", CrmData.NoteUtil, nullptr},
+    };
+    bool loaded = true;
+    for (const KindLoad& kind : kinds) {
+        if ((AppSettings.AppFlag & kind.nMask) == 0)
+            continue;
+        SetWaitMessage(kind.pszMessage);
+        std::this_thread::sleep_for(kMessagePause);
+        Configure(kind, folder);
+        FollowStatusFile(kind, folder);
+        if (!kind.pUtil->Load())
+            loaded = false;
+    }
+    return loaded;
+}
+
+} // namespace
+
+bool LoadCrmData() {
+    FreeCrmData();
+
+    if (!MakeObject(CrmData.AddrUtil) || !MakeObject(CrmData.DateUtil) ||
+        !MakeObject(CrmData.TaskUtil) || !MakeObject(CrmData.NoteUtil)) {
+        FreeCrmData();
+        return false;
+    }
+
+    char folder[kPathCapacity] = {};
+    const bool haveFolder = GetLoadFolder(folder);
+    const bool loaded = haveFolder && LoadChosenKinds(folder);
+
+    if (!MakeObject(CrmData.AddrDupList) || !MakeObject(CrmData.DateDupList) ||
+        !MakeObject(CrmData.TaskDupList) || !MakeObject(CrmData.NoteDupList)) {
+        FreeCrmData();
+        return false;
+    }
+    return loaded;
+}
+
+void FreeCrmData() {
+    DestroyObject(CrmData.AddrUtil);
+    DestroyObject(CrmData.DateUtil);
+    DestroyObject(CrmData.TaskUtil);
+    DestroyObject(CrmData.NoteUtil);
+    DestroyList(CrmData.AddrDupList);
+    DestroyList(CrmData.DateDupList);
+    DestroyList(CrmData.TaskDupList);
+    DestroyList(CrmData.NoteDupList);
+}

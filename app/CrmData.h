@@ -1,0 +1,40 @@
+// The loaded CRM data of the wizard: one exchange object per record kind and one
+// duplicate list per kind, kept in the process-wide record CrmData.
+#pragma once
+
+#include "CxList.h"
+#include "CxSFAddr.h"
+#include "CxSFDate.h"
+#include "CxSFNote.h"
+#include "CxSFTask.h"
+
+// Owns the four exchange objects (and through them every loaded record) and the
+// four duplicate lists. The lists hold SF*Rec pointers into the exchange
+// objects and never own them. All eight are null until the first load.
+struct TCrmData {
+    CxSFAddrUtil* AddrUtil;
+    CxSFDateUtil* DateUtil;
+    CxSFTaskUtil* TaskUtil;
+    CxSFNoteUtil* NoteUtil;
+    CxList* AddrDupList;
+    CxList* DateDupList;
+    CxList* TaskDupList;
+    CxList* NoteDupList;
+};
+
+extern TCrmData CrmData;
+
+// Frees what an earlier load built, makes the four exchange objects, lets the
+// exchange object of every kind chosen in AppSettings.AppFlag run its helper and
+// read its records, and makes the four empty duplicate lists. The caller has
+// started the wait window: its message and status file follow the kind being
+// loaded. True when everything was built and every load succeeded. Without a
+// usable data folder no helper runs and the result is false; the objects and
+// lists are built all the same. An exception of an exchange object passes
+// through; CrmData then holds what was built so far.
+bool LoadCrmData();
+
+// Destroys the exchange objects with their records and the duplicate lists
+// (their items are not freed) and leaves all eight pointers null. Safe at any
+// time, also twice or before any load.
+void FreeCrmData();

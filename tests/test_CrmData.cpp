@@ -1,0 +1,153 @@
+#include "CrmData.h"
+
+#include "Apputil.h"
+#include "CxCommWaitWindow.h"
+#include "CxDebugUtil.h"
+#include "CxText.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using testsupport::IsolatedHome;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace {
+
+void ExpectAllNull() {
+    EXPECT_EQ(CrmData.AddrUtil, nullptr);
+    EXPECT_EQ(CrmData.DateUtil, nullptr);
+    EXPECT_EQ(CrmData.TaskUtil, nullptr);
+    EXPECT_EQ(CrmData.NoteUtil, nullptr);
+    EXPECT_EQ(CrmData.AddrDupList, nullptr);
+    EXPECT_EQ(CrmData.DateDupList, nullptr);
+    EXPECT_EQ(CrmData.TaskDupList, nullptr);
+    EXPECT_EQ(CrmData.NoteDupList, nullptr);
+}
+
+// All eight built, every collection and list empty, no kind configured.
+void ExpectBuiltEmptyAndUntouched() {
+    ASSERT_NE(CrmData.AddrUtil, nullptr);
+    ASSERT_NE(CrmData.DateUtil, nullptr);
+    ASSERT_NE(CrmData.TaskUtil, nullptr);
+    ASSERT_NE(CrmData.NoteUtil, nullptr);
+    for (CxList* list :
+         {CrmData.AddrDupList, CrmData.DateDupList, CrmData.TaskDupList, CrmData.NoteDupList}) {
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->GetCount(), 0u);
+    }
+    EXPECT_EQ(CrmData.AddrUtil->GetCollection()->GetRecordCount(), 0u);
+    EXPECT_EQ(CrmData.DateUtil->GetCollection()->GetRecordCount(), 0u);
+    EXPECT_EQ(CrmData.TaskUtil->GetCollection()->GetRecordCount(), 0u);
+    EXPECT_EQ(CrmData.NoteUtil->GetCollection()->GetRecordCount(), 0u);
+    for (CxSFBaseUtil* util : std::initializer_list<CxSFBaseUtil*>{
+             CrmData.AddrUtil, CrmData.DateUtil, CrmData.TaskUtil, CrmData.NoteUtil}) {
+        EXPECT_STREQ(util->GetUserName(), "");
+        EXPECT_EQ(util->GetRequest(), 0);
+    }
+}
+
+// Settings of a user who chose contacts, and a headless wait window whose
+// message shows whether loading got as far as a kind.
+class LoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = AppSettings;
+        DebugLog.SetLogFolder(m_logDir.Folder().c_str());
+        CopyText(AppSettings.UserName, "demo@example.com");
+        CopyText(AppSettings.Password, "demo");
+        CopyText(AppSettings.Token, "DEMOTOKEN");
+        AppSettings.AppFlag = rkAddr;
+        SetWaitViewFactory(nullptr);
+        ASSERT_TRUE(StartWaitWindow(nullptr));
+        SetWaitMessage("idle");
+    }
+    void TearDown() override {
+        StopWaitWindow();
+        EXPECT_TRUE(WaitForWaitWindowEnd(10000));
+        FreeCrmData();
+        AppSettings = m_saved;
+        DebugLog.SetLogFolder("./");
+    }
+
+    static std::string WaitMessage() {
+        auto window = GetCurrentWaitWindow();
+        return window ? window->GetMessage() : std::string();
+    }
+
+    TempDir m_logDir;
+    TAppSettings m_saved;
+};
+
+TEST(FreeCrmDataTest, HarmlessBeforeAnyLoadAndTwice) {
+    FreeCrmData();
+    ExpectAllNull();
+    FreeCrmData();
+    ExpectAllNull();
+}
+
+TEST_F(LoadTest, WithoutDataFolderNoKindIsLoaded) {
+    TempDir dir;
+    // A base whose data folder ("<base>/velmora/Tessmark/") is 257 characters.
+    const std::string dirPath = dir.Path("");
+    const std::string tooLong =
+        dirPath + std::string(257 - std::string("/velmora/Tessmark/").size() - dirPath.size(), 'a');
+    struct Case {
+        const char* what;
+        const char* home;
+        const char* xdg;
+        bool folderKnown;
+    };
+    const Case cases[] = {
+        {"no home at all", nullptr, nullptr, false},
+        {"relative folders only", "relative/home", "relative/share", false},
+        {"empty folders", "", "", false},
+        // GetDataFolder gives it, but the exchange objects would cut it.
+        {"folder longer than the exchange objects hold", nullptr, tooLong.c_str(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedEnv home("HOME", c.home);
+        ScopedEnv xdg("XDG_DATA_HOME", c.xdg);
+        char folder[260];
+        ASSERT_EQ(GetDataFolder(folder), c.folderKnown);
+        EXPECT_FALSE(LoadCrmData());
+        ExpectBuiltEmptyAndUntouched();
+        EXPECT_EQ(WaitMessage(), "idle");
+        FreeCrmData();
+        ExpectAllNull();
+        FreeCrmData();
+        ExpectAllNull();
+    }
+}
+
+TEST_F(LoadTest, NoChosenKindBuildsEverythingAndRunsNothing) {
+    IsolatedHome home;
+    AppSettings.AppFlag = 0;
+    EXPECT_TRUE(LoadCrmData());
+    ExpectBuiltEmptyAndUntouched();
+    EXPECT_EQ(WaitMessage(), "idle");
+}
+
+TEST_F(LoadTest, NextLoadDropsEverythingOfTheLastOne) {
+    ScopedEnv home("HOME", nullptr);
+    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+    EXPECT_FALSE(LoadCrmData());
+    ASSERT_NE(CrmData.AddrUtil, nullptr);
+    SFAddrRec rec;
+    CommAddrRec common;
+    SFAddrRec* kept = CrmData.AddrUtil->KeepRecord(&rec);
+    CommAddrRec* entry = CrmData.AddrUtil->GetCollection()->AddRecord(&common);
+    kept->Entry = entry;
+    entry->NativeData = kept;
+    kept->Flags = mkDuplicate | mkDelete;
+    CrmData.AddrDupList->Add(kept);
+
+    EXPECT_FALSE(LoadCrmData());
+    ExpectBuiltEmptyAndUntouched();
+}
+
+} // namespace
