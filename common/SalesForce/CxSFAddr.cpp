@@ -1,6 +1,7 @@
 #include "CxSFAddr.h"
 
 #include "CxDebugUtil.h"
+#include "CxSFParamParser.h"
 #include "CxText.h"
 
 #include <memory>
@@ -12,11 +13,30 @@ CxSFAddrUtil::CxSFAddrUtil()
     SetErrorFileName("SFAddrErr.dat");
     SetStatusFileName("SFAddrStatus.dat");
     SetParamFileName("SFAddrParam.dat");
+    SetKind(skAddr, "Velmora.SFAddrUtil.exe", "SFAddr.ini");
 }
 
 CxSFAddrUtil::~CxSFAddrUtil() {
     Clear();
     ReleaseStorage();
+}
+
+bool CxSFAddrUtil::Load() {
+    DEBUG_LOG(LOG_NORMAL, "Start loading SalesForce Contacts.");
+    Clear();
+    if (LoadFromHelper()) {
+        DEBUG_LOG(LOG_NORMAL, "Load SalesForce Contacts information successfully.");
+        return true;
+    }
+    DEBUG_LOG(LOG_CRITICAL, "Failed to load SalesForce Contacts information.");
+    return false;
+}
+
+bool CxSFAddrUtil::AddKindParams(CxSFParamParser& params) const {
+    // The helper reads only the CRM objects that are switched on.
+    return params.SetParam(1101, ptText, m_bAddrContact ? "1" : "0") &&
+           params.SetParam(1102, ptText, m_bAddrAccount ? "1" : "0") &&
+           params.SetParam(1103, ptText, m_bAddrLead ? "1" : "0");
 }
 
 bool CxSFAddrUtil::ReadDataFile(const char* fileName) {

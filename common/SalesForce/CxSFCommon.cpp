@@ -1,9 +1,19 @@
 #include "CxSFCommon.h"
 
+#include "CxDebugUtil.h"
+#include "CxIniUtil.h"
+#include "CxSFParamParser.h"
+#include "CxSFProcess.h"
 #include "CxText.h"
 #include "WinUtil.h"
 
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -12,13 +22,199 @@ void SetMember(char (&member)[256], const char* text) {
     CopyText(member, (text && *text) ? text : "");
 }
 
+const char kStatusSection[] = "Status";
+const char kSaveFailed[] = "Can not save information to temperary file.";
+
+// A settings file bound to a full path.
+class PathIni : public CxIniUtil {
+public:
+    explicit PathIni(const std::string& path) : CxIniUtil(nullptr, nullptr) {
+        SetPath(path.c_str());
+    }
+};
+
+// A time-out as the user reads it: "30 minutes", "1 minute", "90 seconds".
+std::string DurationText(uint32_t ms) {
+    auto unit = [](uint32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    if (ms != 0 && ms % 60000 == 0)
+        return unit(ms / 60000, "minute", "minutes");
+    if (ms != 0 && ms % 1000 == 0)
+        return unit(ms / 1000, "second", "seconds");
+    return unit(ms, "millisecond", "milliseconds");
+}
+
+// Why a run of the helper failed, for the user.
+std::string RunFailureText(int result, const CxSFDataReader& runner) {
+    const std::string head = std::string("The helper program ") + runner.GetProgramName();
+    switch (result) {
+    case hrNotStarted:
+        return head + " could not be started: " + runner.GetErrorText();
+    case hrTimedOut:
+        return head + " did not finish within " + DurationText(runner.GetTimeout());
+    case hrExitStatus:
+        return head + " ended with exit status " + std::to_string(runner.GetExitStatus());
+    case hrSignalled:
+        return head + " was ended by signal " + std::to_string(runner.GetSignal());
+    default:
+        return head + " could not be waited for: " + runner.GetErrorText();
+    }
+}
+
 } // namespace
+
+std::string JoinFolderFile(const char* folder, const char* fileName) {
+    std::string path = folder ? folder : "";
+    const char* name = fileName ? fileName : "";
+    const bool folderEnds = !path.empty() && path.back() == '/';
+    if (folderEnds) {
+        while (*name == '/')
+            ++name;
+    } else if (!path.empty() && *name != '/') {
+        path += '/';
+    }
+    path += name;
+    return path;
+}
+
+// ---------------------------------------------------------------------------
+// Helper runner
+
+CxSFDataReader::CxSFDataReader()
+    : m_szProgramName{}, m_szFolder{}, m_szParamFileName{}, m_szDataFileName{},
+      m_nTimeoutMs(kDefaultTimeoutMs), m_nPid(0), m_nExitStatus(0), m_nSignal(0),
+      m_nErrorNumber(0) {}
+
+CxSFDataReader::~CxSFDataReader() {
+    StopHelper();
+    DeleteExchangeFiles();
+}
+
+void CxSFDataReader::SetProgramName(const char* text) {
+    if (text)
+        CopyText(m_szProgramName, text);
+}
+void CxSFDataReader::SetFolder(const char* text) {
+    if (text)
+        CopyText(m_szFolder, text);
+}
+void CxSFDataReader::SetParamFileName(const char* text) {
+    if (text)
+        CopyText(m_szParamFileName, text);
+}
+void CxSFDataReader::SetDataFileName(const char* text) {
+    if (text)
+        CopyText(m_szDataFileName, text);
+}
+
+std::string CxSFDataReader::ParamFilePath() const {
+    return JoinFolderFile(m_szFolder, m_szParamFileName);
+}
+
+std::string CxSFDataReader::CommandLine() const {
+    return std::string("\"") + m_szProgramName + "\" \"" + ParamFilePath() + "\"";
+}
+
+std::string CxSFDataReader::GetErrorText() const {
+    return m_nErrorNumber ? std::string(strerror(m_nErrorNumber)) : std::string();
+}
+
+int CxSFDataReader::RunHelper() {
+    StopHelper();
+    m_nExitStatus = 0;
+    m_nSignal = 0;
+    m_nErrorNumber = 0;
+
+    // The helper works in the program's folder; this process keeps its own
+    // current directory, which other threads rely on meanwhile.
+    char current[4096];
+    if (!getcwd(current, sizeof(current)))
+        current[0] = '\0';
+    DEBUG_LOG(LOG_NORMAL, "Original current directory: %s", current);
+    char folder[4096];
+    const bool haveFolder = GetModuleFolder(nullptr, folder, sizeof(folder));
+    if (!haveFolder)
+        folder[0] = '\0';
+    DEBUG_LOG(LOG_NORMAL, "Set current directory: %s", folder);
+    const std::string command = CommandLine();
+    DEBUG_LOG(LOG_NORMAL, "Executing command: %s", command.c_str());
+
+    pid_t pid = 0;
+    int rc = ENOENT;
+    if (haveFolder && m_szProgramName[0])
+        rc = SpawnHelperProcess(std::string(folder) + m_szProgramName,
+                                {m_szProgramName, ParamFilePath()}, folder, &pid);
+    if (rc != 0) {
+        m_nErrorNumber = rc;
+        errno = rc;
+        DEBUG_LOG(LOG_CRITICAL, "CreateProcess Error: %s", strerror(errno));
+        return hrNotStarted;
+    }
+    DEBUG_LOG(LOG_NORMAL, "Command executed successfully.");
+
+    int status = 0, error = 0;
+    switch (WaitHelperProcess(pid, m_nTimeoutMs, &status, &error)) {
+    case HelperWait::Ended:
+        return Outcome(status);
+    case HelperWait::TimedOut:
+        // Never killed: it goes on alone and is reaped by StopHelper.
+        m_nPid = pid;
+        DEBUG_LOG(LOG_NORMAL, "The helper utility program has no response. Got timeout event.");
+        return hrTimedOut;
+    case HelperWait::Failed:
+        break;
+    }
+    m_nPid = pid;
+    m_nErrorNumber = error;
+    DEBUG_LOG(LOG_CRITICAL, "Got unexpected error, return code=%d", error);
+    return hrWaitFailed;
+}
+
+int CxSFDataReader::Outcome(int status) {
+    if (WIFEXITED(status)) {
+        m_nExitStatus = WEXITSTATUS(status);
+        if (m_nExitStatus == 0) {
+            DEBUG_LOG(LOG_NORMAL, "Helper utility program exited successfully.");
+            return hrOk;
+        }
+        DEBUG_LOG(LOG_CRITICAL, "Helper utility program ended with exit status %d.", m_nExitStatus);
+        return hrExitStatus;
+    }
+    if (WIFSIGNALED(status)) {
+        m_nSignal = WTERMSIG(status);
+        DEBUG_LOG(LOG_CRITICAL, "Helper utility program was ended by signal %d.", m_nSignal);
+        return hrSignalled;
+    }
+    DEBUG_LOG(LOG_CRITICAL, "Got unexpected error, return code=%d", status);
+    return hrWaitFailed;
+}
+
+void CxSFDataReader::StopHelper() {
+    if (m_nPid > 0)
+        ReapHelperProcessLater(m_nPid);
+    m_nPid = 0;
+}
+
+void CxSFDataReader::DeleteExchangeFiles() {
+    // Without a folder the names would point into the current directory.
+    if (!m_szFolder[0])
+        return;
+    if (m_szParamFileName[0])
+        unlink(ParamFilePath().c_str());
+    if (m_szDataFileName[0])
+        unlink(JoinFolderFile(m_szFolder, m_szDataFileName).c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Exchange objects
 
 CxSFBaseUtil::CxSFBaseUtil()
     : m_bChanged(true), m_bHasError(false), m_szUserName{}, m_szPassword{}, m_szToken{},
       m_szDataFolder{}, m_szDataFileName{}, m_szParamFileName{}, m_szErrorFileName{},
       m_szStatusFileName{}, m_szLastError{}, m_szLogLocation{}, m_szReserved{}, m_nLogLevel(3),
-      m_bDebugEnabled(false), m_nRequest(0) {
+      m_bDebugEnabled(false), m_nRequest(0), m_szHelperName{}, m_szStateFileName{}, m_nKind(skNone),
+      m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs) {
     CopyText(m_szLogLocation, "appdebug.log");
     // The data folder starts as the program's own folder.
     if (!GetModuleFolder(nullptr, m_szDataFolder, sizeof(m_szDataFolder)))
@@ -26,6 +222,7 @@ CxSFBaseUtil::CxSFBaseUtil()
 }
 
 CxSFBaseUtil::~CxSFBaseUtil() {
+    RequestStopIfRunning();
     CxSFBaseUtil::Clear();
 }
 
@@ -44,6 +241,165 @@ bool CxSFBaseUtil::Clear() {
 
 bool CxSFBaseUtil::Submit() {
     return false;
+}
+
+bool CxSFBaseUtil::ReadDataFile(const char* /*fileName*/) {
+    return false;
+}
+
+bool CxSFBaseUtil::WriteDataFile(const char* /*fileName*/) {
+    return false;
+}
+
+bool CxSFBaseUtil::AddKindParams(CxSFParamParser& /*params*/) const {
+    return true;
+}
+
+void CxSFBaseUtil::SetHelperName(const char* text) {
+    if (text)
+        CopyText(m_szHelperName, text);
+}
+
+void CxSFBaseUtil::SetKind(int kind, const char* helperName, const char* stateFileName) {
+    m_nKind = kind;
+    SetHelperName(helperName);
+    SetMember(m_szStateFileName, stateFileName);
+}
+
+CxSFDataReader* CxSFBaseUtil::KindRunner(int kind) {
+    static std::mutex mutex;
+    static std::unique_ptr<CxSFDataReader> runners[4];
+    if (kind < 0 || kind >= 4)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!runners[kind])
+        runners[kind].reset(new (std::nothrow) CxSFDataReader);
+    return runners[kind].get();
+}
+
+void CxSFBaseUtil::SetError(const char* text) {
+    m_bHasError = true;
+    CopyText(m_szLastError, text ? text : "");
+    DEBUG_LOG(LOG_CRITICAL, "%s", m_szLastError);
+}
+
+bool CxSFBaseUtil::ExchangeWithHelper() {
+    CxSFDataReader* runner = KindRunner(m_nKind);
+    if (!runner || !m_szHelperName[0] || !m_szParamFileName[0]) {
+        SetError("No helper program is set for these records.");
+        return false;
+    }
+
+    const std::string request = std::to_string(m_nRequest);
+    const std::string level = std::to_string(m_nLogLevel);
+    const std::pair<int32_t, const char*> values[] = {
+        {1001, m_szUserName},      {1002, m_szPassword},       {1003, m_szToken},
+        {1004, m_szDataFileName},  {1005, m_szDataFolder},     {1006, request.c_str()},
+        {1007, m_szErrorFileName}, {1008, m_szStatusFileName}, {1009, m_szLogLocation},
+        {1010, m_szReserved},      {1011, level.c_str()},      {1012, m_bDebugEnabled ? "1" : "0"},
+    };
+    const std::string paramPath = DataPath(m_szParamFileName);
+    {
+        CxSFParamParser params;
+        bool filled = true;
+        for (const auto& [tag, text] : values)
+            filled = params.SetParam(tag, ptText, text) && filled;
+        filled = filled && AddKindParams(params);
+        // A parameter file of an earlier request must never drive this run.
+        unlink(paramPath.c_str());
+        if (!filled || !params.SaveParams(paramPath.c_str())) {
+            SetError(("The parameter file " + paramPath + " could not be written").c_str());
+            return false;
+        }
+    }
+
+    m_bHasError = false;
+    m_szLastError[0] = '\0';
+    // Only this run's errors are read afterwards.
+    if (m_szErrorFileName[0])
+        unlink(DataPath(m_szErrorFileName).c_str());
+    // A stop request left by an earlier exchange object is not meant for this run.
+    if (m_szStateFileName[0])
+        PathIni(DataPath(m_szStateFileName)).WriteString(kStatusSection, "Stop", "0");
+
+    runner->SetFolder(m_szDataFolder);
+    runner->SetProgramName(m_szHelperName);
+    runner->SetParamFileName(m_szParamFileName);
+    runner->SetDataFileName(m_szDataFileName);
+    runner->SetTimeout(m_nHelperTimeoutMs);
+    const int result = runner->RunHelper();
+    // The parameter file holds the password and token in plain text.
+    unlink(paramPath.c_str());
+
+    ReadHelperError();
+    if (result != hrOk) {
+        // A helper that failed and said why is the better source of the reason.
+        if (result == hrExitStatus && m_bHasError && m_szLastError[0])
+            DEBUG_LOG(LOG_CRITICAL, "%s", m_szLastError);
+        else
+            SetError(RunFailureText(result, *runner).c_str());
+        return false;
+    }
+    if (m_bHasError)
+        DEBUG_LOG(LOG_CRITICAL, "%s", m_szLastError);
+    return true;
+}
+
+void CxSFBaseUtil::ReadHelperError() {
+    m_bHasError = false;
+    m_szLastError[0] = '\0';
+    if (!m_szErrorFileName[0])
+        return;
+    PathIni ini(DataPath(m_szErrorFileName));
+    const int count = ini.GetInt("Error", "Error.Count", 0);
+    if (count <= 0)
+        return;
+    const std::string key = "Error." + std::to_string(count);
+    ini.GetString("Error", key.c_str(), m_szLastError, sizeof(m_szLastError), "");
+    m_bHasError = true;
+}
+
+void CxSFBaseUtil::RequestStopIfRunning() {
+    if (!m_szStateFileName[0])
+        return;
+    PathIni ini(DataPath(m_szStateFileName));
+    if (ini.GetInt(kStatusSection, "Running", 0) != 0)
+        ini.WriteString(kStatusSection, "Stop", "1");
+}
+
+bool CxSFBaseUtil::LoadFromHelper() {
+    // Records an earlier run left must never pass for this run's.
+    if (m_szDataFileName[0])
+        unlink(DataPath(m_szDataFileName).c_str());
+    m_nRequest = 1;
+    if (!ExchangeWithHelper() || m_bHasError)
+        return false;
+    if (!ReadDataFile()) {
+        SetError(
+            ("The data file " + DataPath(m_szDataFileName) + " is missing or incomplete").c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CxSFBaseUtil::SubmitChanges() {
+    DEBUG_LOG(LOG_NORMAL, "Start submitting changes to server.");
+    if (!m_bChanged) {
+        DEBUG_LOG(LOG_NORMAL,
+                  "There is no new changes and no need to submit information to server.");
+        return true;
+    }
+    if (!WriteDataFile()) {
+        DEBUG_LOG(LOG_CRITICAL, "%s", kSaveFailed);
+        m_bHasError = true;
+        CopyText(m_szLastError, kSaveFailed);
+        return false;
+    }
+    m_nRequest = 2;
+    if (!ExchangeWithHelper())
+        return false;
+    m_bChanged = false;
+    return true;
 }
 
 void CxSFBaseUtil::SetUserName(const char* text) {
@@ -75,17 +431,7 @@ void CxSFBaseUtil::SetStatusFileName(const char* text) {
 }
 
 std::string CxSFBaseUtil::DataPath(const char* fileName) const {
-    std::string path = m_szDataFolder;
-    const char* name = fileName ? fileName : "";
-    const bool folderEnds = !path.empty() && path.back() == '/';
-    if (folderEnds) {
-        while (*name == '/')
-            ++name;
-    } else if (!path.empty() && *name != '/') {
-        path += '/';
-    }
-    path += name;
-    return path;
+    return JoinFolderFile(m_szDataFolder, fileName);
 }
 
 const char* CxSFBaseUtil::DataFileNameOr(const char* fileName) const {

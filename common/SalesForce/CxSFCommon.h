@@ -1,10 +1,12 @@
 // The exchange objects' common part: the settings every kind hands to its helper
-// program, and the record keeping shared by the four kinds (a collection of
-// common records, the data file object and the list of CRM records).
+// program, the round trip with the helper (parameter file, run, error file), and
+// the record keeping shared by the four kinds (a collection of common records,
+// the data file object and the list of CRM records).
 #pragma once
 
 #include "CxFile.h"
 #include "CxList.h"
+#include "CxSFDataReader.h"
 #include "SFRecords.h"
 
 #include <cstdint>
@@ -13,9 +15,19 @@
 #include <string>
 #include <vector>
 
+class CxSFParamParser;
+
+// A folder and a file name joined with one '/' between them.
+std::string JoinFolderFile(const char* folder, const char* fileName);
+
+// The record kinds, each with one helper runner for the whole program.
+enum SFKind : int { skNone = -1, skAddr = 0, skDate = 1, skTask = 2, skNote = 3 };
+
 class CxSFBaseUtil {
 public:
     CxSFBaseUtil();
+    // Asks a helper of the kind that is still running to stop (the state file),
+    // then deletes the progress file and the error file.
     virtual ~CxSFBaseUtil();
     CxSFBaseUtil(const CxSFBaseUtil&) = delete;
     CxSFBaseUtil& operator=(const CxSFBaseUtil&) = delete;
@@ -24,6 +36,27 @@ public:
     // Deletes the kind's progress file and error file in the data folder.
     virtual bool Clear();
     virtual bool Submit();
+
+    // The kind's data file in the data folder (the kind's own name when fileName
+    // is null or empty); the base has none.
+    virtual bool ReadDataFile(const char* fileName = nullptr);
+    virtual bool WriteDataFile(const char* fileName = nullptr);
+
+    // One round trip with the kind's helper for the current request: writes the
+    // parameter file, runs the helper and reads its error file. False when the
+    // parameter file could not be written (the helper is then not run) or the
+    // helper did not run to a clean end; HasError and GetLastError tell why.
+    bool ExchangeWithHelper();
+    // Takes the last error of the helper's error file into GetLastError; no
+    // error file, or a count of 0 or less, clears HasError.
+    void ReadHelperError();
+    // Writes the stop request into the kind's state file when it says a helper
+    // is running.
+    void RequestStopIfRunning();
+
+    // The runner of a kind, made on first use and kept until the program ends;
+    // null for skNone.
+    static CxSFDataReader* KindRunner(int kind);
 
     // A null or empty text empties the member; any other is copied, cut to 255
     // characters at a character boundary.
@@ -38,6 +71,11 @@ public:
     void SetStatusFileName(const char* text);
     void SetLogLevel(int32_t level) { m_nLogLevel = level; }
     void SetDebugEnabled(bool enabled) { m_bDebugEnabled = enabled; }
+    // The helper's file name in the program folder (the kind's own at
+    // construction), cut to 259 characters; null leaves it.
+    void SetHelperName(const char* text);
+    // How long a helper run may take; 30 minutes at construction.
+    void SetHelperTimeout(uint32_t ms) { m_nHelperTimeoutMs = ms; }
 
     const char* GetUserName() const { return m_szUserName; }
     const char* GetPassword() const { return m_szPassword; }
@@ -53,6 +91,10 @@ public:
     int32_t GetLogLevel() const { return m_nLogLevel; }
     bool IsDebugEnabled() const { return m_bDebugEnabled; }
     int32_t GetRequest() const { return m_nRequest; }
+    const char* GetHelperName() const { return m_szHelperName; }
+    uint32_t GetHelperTimeout() const { return m_nHelperTimeoutMs; }
+    const char* GetStateFileName() const { return m_szStateFileName; }
+    int GetKind() const { return m_nKind; }
 
     // Records are marked for deletion and not yet submitted.
     bool IsChanged() const { return m_bChanged; }
@@ -65,6 +107,23 @@ public:
 protected:
     // The given data file name, or the kind's own when it is null or empty.
     const char* DataFileNameOr(const char* fileName) const;
+
+    // Set by each kind's constructor: its runner, helper and state file.
+    void SetKind(int kind, const char* helperName, const char* stateFileName);
+    // Values the kind sends after the common ones; false when one was refused.
+    virtual bool AddKindParams(CxSFParamParser& params) const;
+
+    // The load request after the kind's Clear: deletes the old data file, runs
+    // the helper, and reads the new data file only after a clean run without a
+    // reported error. False otherwise, with HasError and GetLastError set.
+    bool LoadFromHelper();
+    // Writes the data file and sends it with the submit request. True when no
+    // record was marked since the last submit (nothing is sent) or the helper ran
+    // to a clean end; its reported errors then stand in HasError. False, with the
+    // marks kept, when the data file could not be written or the run failed.
+    bool SubmitChanges();
+    // Sets HasError and the text of GetLastError, and logs it as a failure.
+    void SetError(const char* text);
 
     bool m_bChanged;
     bool m_bHasError;
@@ -82,6 +141,10 @@ protected:
     int32_t m_nLogLevel;
     bool m_bDebugEnabled;
     int32_t m_nRequest;
+    char m_szHelperName[260];
+    char m_szStateFileName[256];
+    int m_nKind;
+    uint32_t m_nHelperTimeoutMs;
 };
 
 // The record keeping of one kind: TRec is the CRM record, TMgr the collection
@@ -99,6 +162,30 @@ public:
     // Frees every CRM record, empties the list and the collection.
     bool Clear() override {
         FreeRecords();
+        return true;
+    }
+
+    bool Submit() override { return SubmitChanges(); }
+
+    // Marks the entry's CRM record for deletion at the next Submit. False only
+    // without an entry; an entry without a record of this object changes nothing.
+    // With submitNow the marks are submitted at once, and the record is dropped
+    // only when the helper ran cleanly and reported no error; the result is then
+    // Submit's.
+    bool MarkDeleted(CommonRecord* entry, bool submitNow) {
+        if (!entry)
+            return false;
+        TRec* rec = static_cast<TRec*>(entry->NativeData);
+        if (!rec || rec->Entry != entry)
+            return true;
+        rec->ChangeAction = kChangeActionDelete;
+        m_bChanged = true;
+        if (!submitNow)
+            return true;
+        if (!Submit())
+            return false;
+        if (!HasError())
+            DropRecord(rec);
         return true;
     }
 

@@ -1,6 +1,11 @@
 #include "CxSFDate.h"
 
 #include "CxDebugUtil.h"
+#include "CxSFParamParser.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include <memory>
 #include <string>
@@ -11,11 +16,43 @@ CxSFDateUtil::CxSFDateUtil() : m_dEventRangeStart(0), m_dEventRangeEnd(0) {
     SetErrorFileName("SFDateErr.dat");
     SetStatusFileName("SFDateStatus.dat");
     SetParamFileName("SFDateParam.dat");
+    SetKind(skDate, "Velmora.SFDateUtil.exe", "SFDate.ini");
 }
 
 CxSFDateUtil::~CxSFDateUtil() {
     Clear();
     ReleaseStorage();
+}
+
+namespace {
+
+// A date as a whole number of days, truncated toward zero and held within
+// int32; a value that is not a number counts as 0 (no limit).
+std::string DayText(double date) {
+    if (std::isnan(date))
+        return "0";
+    const double lo = std::numeric_limits<int32_t>::min();
+    const double hi = std::numeric_limits<int32_t>::max();
+    const double day = std::trunc(date);
+    return std::to_string(static_cast<int32_t>(day < lo ? lo : (day > hi ? hi : day)));
+}
+
+} // namespace
+
+bool CxSFDateUtil::AddKindParams(CxSFParamParser& params) const {
+    return params.SetParam(1201, ptText, DayText(m_dEventRangeStart).c_str()) &&
+           params.SetParam(1202, ptText, DayText(m_dEventRangeEnd).c_str());
+}
+
+bool CxSFDateUtil::Load() {
+    DEBUG_LOG(LOG_NORMAL, "Start loading SalesForce Calendar.");
+    Clear();
+    if (LoadFromHelper()) {
+        DEBUG_LOG(LOG_NORMAL, "Load SalesForce Calendar information successfully.");
+        return true;
+    }
+    DEBUG_LOG(LOG_CRITICAL, "Failed to load SalesForce Calendar information.");
+    return false;
 }
 
 bool CxSFDateUtil::ReadDataFile(const char* fileName) {

@@ -11,11 +11,23 @@ CxSFNoteUtil::CxSFNoteUtil() {
     SetErrorFileName("SFNoteErr.dat");
     SetStatusFileName("SFNoteStatus.dat");
     SetParamFileName("SFNoteParam.dat");
+    SetKind(skNote, "Velmora.SFNoteUtil.exe", "SFNote.ini");
 }
 
 CxSFNoteUtil::~CxSFNoteUtil() {
     Clear();
     ReleaseStorage();
+}
+
+bool CxSFNoteUtil::Load() {
+    DEBUG_LOG(LOG_NORMAL, "Start loading SalesForce Notes.");
+    Clear();
+    if (LoadFromHelper()) {
+        DEBUG_LOG(LOG_NORMAL, "Load SalesForce Notes information successfully.");
+        return true;
+    }
+    DEBUG_LOG(LOG_CRITICAL, "Failed to load SalesForce Notes information.");
+    return false;
 }
 
 bool CxSFNoteUtil::ReadDataFile(const char* fileName) {

@@ -11,11 +11,23 @@ CxSFTaskUtil::CxSFTaskUtil() {
     SetErrorFileName("SFTaskErr.dat");
     SetStatusFileName("SFTaskStatus.dat");
     SetParamFileName("SFTaskParam.dat");
+    SetKind(skTask, "Velmora.SFTaskUtil.exe", "SFTask.ini");
 }
 
 CxSFTaskUtil::~CxSFTaskUtil() {
     Clear();
     ReleaseStorage();
+}
+
+bool CxSFTaskUtil::Load() {
+    DEBUG_LOG(LOG_NORMAL, "Start loading SalesForce Tasks.");
+    Clear();
+    if (LoadFromHelper()) {
+        DEBUG_LOG(LOG_NORMAL, "Load SalesForce Tasks information successfully.");
+        return true;
+    }
+    DEBUG_LOG(LOG_CRITICAL, "Failed to load SalesForce Tasks information.");
+    return false;
 }
 
 bool CxSFTaskUtil::ReadDataFile(const char* fileName) {

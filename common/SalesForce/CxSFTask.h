@@ -13,11 +13,16 @@ public:
 
     CommTaskMgr* GetTaskMgr() const { return GetCollection(); }
 
+    // Runs the helper with the load request and keeps the records it delivers;
+    // false, with an empty collection, when the helper failed, reported an error
+    // or left no complete data file.
+    bool Load() override;
+
     // Fills the collection and the list from the data file in the data folder
     // (the kind's own file name when fileName is null or empty). A file that
     // ends early adds nothing and gives false.
-    bool ReadDataFile(const char* fileName = nullptr);
+    bool ReadDataFile(const char* fileName = nullptr) override;
     // Writes every record of the list; false when the file could not be
     // created or not every byte reached it.
-    bool WriteDataFile(const char* fileName = nullptr);
+    bool WriteDataFile(const char* fileName = nullptr) override;
 };

@@ -91,9 +91,9 @@ protected:
         for (const char* helper : {"Velmora.SFAddrUtil.exe", "Velmora.SFDateUtil.exe",
                                    "Velmora.SFTaskUtil.exe", "Velmora.SFNoteUtil.exe"})
             if (!FileExists(bin + helper))
-                GTEST_SKIP() << "helper program not built: " << bin + helper;
+                FAIL() << "helper program not built: " << bin + helper;
         if (!FileExists(sampleOrg))
-            GTEST_SKIP() << "sample org tool not built: " << sampleOrg;
+            FAIL() << "sample org tool not built: " << sampleOrg;
 
         char folder[260] = {};
         ASSERT_TRUE(GetDataFolder(folder));
