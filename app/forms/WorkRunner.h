@@ -1,0 +1,36 @@
+// Blocking work (a helper program run) kept off the UI thread, so that the wait
+// window keeps painting while it runs.
+//
+// RunWork is one synchronous call to its caller: the work runs on one worker
+// thread while the calling UI thread keeps handling events, and RunWork
+// returns the work's result or rethrows its exception. Meanwhile no window
+// takes mouse or keyboard input and no window can be closed. The work must not
+// touch widgets; the wait window's operations are safe from it.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+// Runs work as described above; called off the UI thread (or without an
+// application object) it simply runs work in place.
+void RunOnWorkerThread(const std::function<void()>& work);
+
+template <class F> auto RunWork(F&& work) -> decltype(work()) {
+    using Result = decltype(work());
+    if constexpr (std::is_void_v<Result>) {
+        RunOnWorkerThread(std::forward<F>(work));
+    } else {
+        std::optional<Result> result;
+        RunOnWorkerThread([&result, &work] { result.emplace(work()); });
+        return std::move(*result);
+    }
+}
+
+// True while some RunWork waits for its worker.
+bool IsWorkRunning();
+
+// StopWaitWindow, then waits (at most a few seconds) until the wait window's
+// thread has ended and lets its window close before returning.
+void CloseWaitWindow();

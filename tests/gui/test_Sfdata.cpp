@@ -1,0 +1,523 @@
+// The review page: the duplicates view and the "Load All" view of each kind,
+// the ticks written back on leaving, the three buttons, matching again through
+// the options dialog, and the lists emptied before the wizard loads anew.
+#include "Sfdata.h"
+
+#include "DupMatch.h"
+#include "Dupoption.h"
+#include "RecordListView.h"
+#include "ReviewFixture.h"
+#include "WizardSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kPageWidth = 794;
+constexpr int kPageHeight = 425;
+
+const char kSelectAllQuestion[] = "You are selecting all Contacts, Calendar or Tasks information, "
+                                  "including non-duplicate records. Are you sure to continue?";
+
+// Where the view draws the check box of a row.
+QRect CheckBoxRect(QTreeView& view, int row) {
+    struct Probe : QStyledItemDelegate {
+        using QStyledItemDelegate::initStyleOption;
+    };
+    const QModelIndex index = view.model()->index(row, 0);
+    QStyleOptionViewItem option;
+    option.initFrom(view.viewport());
+    option.rect = view.visualRect(index);
+    option.widget = &view;
+    Probe().initStyleOption(&option, index);
+    return view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
+}
+
+// A click on the check box of a row, as the mouse gives it.
+void ClickTick(TRecordListView* view, int row) {
+    const QRect box = CheckBoxRect(*view, row);
+    ASSERT_TRUE(box.isValid());
+    QWidget* viewport = view->viewport();
+    const QPointF local(box.center());
+    const QPointF global = viewport->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &release);
+}
+
+std::vector<void*> Rows(TRecordListView* view) {
+    std::vector<void*> rows;
+    for (int row = 0; row < view->Model()->RowCount(); ++row)
+        rows.push_back(view->Model()->RecordAt(row));
+    return rows;
+}
+
+std::vector<bool> Ticks(TRecordListView* view) {
+    std::vector<bool> ticks;
+    for (int row = 0; row < view->Model()->RowCount(); ++row)
+        ticks.push_back(view->Model()->IsTicked(row));
+    return ticks;
+}
+
+bool HasDelete(const auto* record) {
+    return (record->Flags & mkDelete) != 0;
+}
+
+class ReviewPage : public ::testing::Test {
+protected:
+    ReviewPage() { SetDefaultRules(AppSettings); }
+
+    // The page as the wizard enters step 1.
+    void Open(int32_t appFlag = rkAddr) {
+        AppSettings.AppFlag = appFlag;
+        page.reset();
+        page = std::make_unique<TfmSFData>(nullptr);
+        page->resize(kPageWidth, kPageHeight);
+        page->show();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(page->UpdateData(false));
+    }
+
+    std::string TabText(QWidget* tab) const {
+        return page->pData->tabText(page->pData->indexOf(tab)).toStdString();
+    }
+    bool TabShown(QWidget* tab) const {
+        return page->pData->isTabVisible(page->pData->indexOf(tab));
+    }
+
+    // Anna Berg three times (modified 1, 3, 2) and Bo Ek once: the second Anna
+    // survives, the first and the third are the duplicates, in that order.
+    void AddContacts() {
+        annaOld =
+            data.AddContact("Anna Berg", "anna@example.com", 1, "555-0100", "Sales", "Manager");
+        bo = data.AddContact("Bo Ek", "bo@example.com", 5, "555-0199", "Support", "Engineer");
+        annaNew = data.AddContact("ANNA BERG", "anna@example.com", 3, "555-0101");
+        annaMid = data.AddContact("Anna Berg", "", 2);
+    }
+
+    AppSettingsGuard settings;
+    HandMadeCrmData data;
+    // Declared last: gone before the records it lists.
+    std::unique_ptr<TfmSFData> page;
+
+    SFAddrRec* annaOld = nullptr;
+    SFAddrRec* bo = nullptr;
+    SFAddrRec* annaNew = nullptr;
+    SFAddrRec* annaMid = nullptr;
+};
+
+TEST_F(ReviewPage, ShowsItsControlsWithTheirCaptions) {
+    Open(rkAddr | rkDate | rkTask | rkNote);
+    auto* tabs = Child<QTabWidget>(page.get(), "pData");
+    ASSERT_EQ(tabs, page->pData);
+    const struct {
+        const char* tab;
+        const char* list;
+        const char* all;
+        const char* allCaption;
+        const char* count;
+        int columns;
+    } kTabs[] = {
+        {"tAddr", "lvAddr", "cbAddrAll", "Load All Contacts Data", "lblAddrCount", 5},
+        {"tDate", "lvDate", "cbDateAll", "Load All Calendar Data", "lblDateCount", 5},
+        {"tTask", "lvTask", "cbTaskAll", "Load All Tasks Data", "lblTaskCount", 4},
+        {"tNote", "lvNote", "cbNoteAll", "Load All Notes Data", "lblNoteCount", 1},
+    };
+    ASSERT_EQ(tabs->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(kTabs[i].tab);
+        QWidget* tab = Child<QWidget>(page.get(), kTabs[i].tab);
+        EXPECT_EQ(tabs->indexOf(tab), i);
+        auto* list = Child<TRecordListView>(tab, kTabs[i].list);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->Model()->columnCount(), kTabs[i].columns);
+        auto* all = Child<QCheckBox>(tab, kTabs[i].all);
+        ASSERT_NE(all, nullptr);
+        EXPECT_EQ(all->text().toStdString(), kTabs[i].allCaption);
+        auto* count = Child<QLabel>(tab, kTabs[i].count);
+        ASSERT_NE(count, nullptr);
+        EXPECT_EQ(count->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    }
+    EXPECT_EQ(Child<QPushButton>(page.get(), "btnOption")->text().toStdString(), "&Options");
+    EXPECT_EQ(Child<QPushButton>(page.get(), "btnSelAll")->text().toStdString(), "Select All Dups");
+    EXPECT_EQ(Child<QPushButton>(page.get(), "btnClear")->text().toStdString(), "Clear Selection");
+}
+
+TEST_F(ReviewPage, DuplicatesViewListsTheDuplicatesTickedWithoutTheSurvivor) {
+    AddContacts();
+    Open();
+
+    EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{annaOld, annaMid}));
+    EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{true, true}));
+    EXPECT_EQ(TabText(page->tAddr), "Contacts (2 Dups)");
+    EXPECT_EQ(page->lblAddrCount->text().toStdString(), "4 Contact records in total");
+    EXPECT_FALSE(page->cbAddrAll->isChecked());
+    // Showing the page marks nothing for deletion yet.
+    for (const SFAddrRec* r : {annaOld, bo, annaNew, annaMid})
+        EXPECT_FALSE(HasDelete(r));
+}
+
+// One kind chosen: only its tab shows; the caption counts the duplicate list,
+// the label every loaded record of the kind.
+struct KindCase {
+    RecordKindMask kind;
+    int equal;    // records that all match each other
+    int distinct; // records that match none
+    const char* caption;
+    const char* count;
+};
+
+const KindCase kKindCases[] = {
+    {rkAddr, 1, 1, "Contacts (0 Dup)", "2 Contact records in total"},
+    {rkAddr, 2, 1, "Contacts (1 Dup)", "3 Contact records in total"},
+    {rkAddr, 3, 0, "Contacts (2 Dups)", "3 Contact records in total"},
+    {rkDate, 0, 0, "Calendar (0 Dup)", "0 Calendar records in total"},
+    {rkDate, 3, 2, "Calendar (2 Dups)", "5 Calendar records in total"},
+    {rkTask, 2, 1, "Tasks (1 Dup)", "3 Task records in total"},
+    {rkNote, 1, 0, "Notes (0 Dup)", "1 Note records in total"},
+    {rkNote, 4, 0, "Notes (3 Dups)", "4 Note records in total"},
+};
+
+TEST_F(ReviewPage, ChosenKindShowsAloneWithItsDuplicateCaptionAndTotal) {
+    for (const KindCase& c : kKindCases) {
+        SCOPED_TRACE(::testing::Message() << c.caption << " / " << c.count);
+        page.reset(); // it lists the records that Build frees
+        data.Build();
+        for (int i = 0; i < c.equal; ++i) {
+            data.AddContact("Same", "same@example.com");
+            data.AddEvent("Same", 45000.5);
+            data.AddTask("Same");
+            data.AddNote();
+        }
+        for (int i = 0; i < c.distinct; ++i) {
+            const std::string other = "Other " + std::to_string(i);
+            data.AddContact(other.c_str(), "other@example.com");
+            data.AddEvent(other.c_str(), 45000.5);
+            data.AddTask(other.c_str());
+        }
+        Open(c.kind);
+
+        QWidget* tabs[] = {page->tAddr, page->tDate, page->tTask, page->tNote};
+        TRecordListView* lists[] = {page->lvAddr, page->lvDate, page->lvTask, page->lvNote};
+        QLabel* counts[] = {page->lblAddrCount, page->lblDateCount, page->lblTaskCount,
+                            page->lblNoteCount};
+        CxList* dupLists[] = {CrmData.AddrDupList, CrmData.DateDupList, CrmData.TaskDupList,
+                              CrmData.NoteDupList};
+        for (int k = 0; k < 4; ++k) {
+            const bool chosen = (1 << k) == c.kind;
+            EXPECT_EQ(TabShown(tabs[k]), chosen) << k;
+            if (!chosen) {
+                // Neither matched nor listed.
+                EXPECT_EQ(dupLists[k]->GetCount(), 0u) << k;
+                EXPECT_EQ(lists[k]->Model()->RowCount(), 0) << k;
+                continue;
+            }
+            EXPECT_EQ(page->pData->currentWidget(), tabs[k]);
+            EXPECT_EQ(TabText(tabs[k]), c.caption);
+            EXPECT_EQ(counts[k]->text().toStdString(), c.count);
+            EXPECT_EQ(Rows(lists[k]), ListItems(dupLists[k]));
+        }
+    }
+}
+
+TEST_F(ReviewPage, EnteringAgainShowsTheTabsOfTheKindsNowChosen) {
+    const int32_t kFlags[] = {rkAddr | rkNote, rkTask, rkDate, rkAddr | rkDate | rkTask | rkNote};
+    Open(rkAddr);
+    for (int32_t flag : kFlags) {
+        SCOPED_TRACE(flag);
+        AppSettings.AppFlag = flag;
+        ASSERT_TRUE(page->UpdateData(false));
+        QWidget* tabs[] = {page->tAddr, page->tDate, page->tTask, page->tNote};
+        QWidget* first = nullptr;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(TabShown(tabs[k]), (flag & (1 << k)) != 0) << k;
+            if (!first && (flag & (1 << k)))
+                first = tabs[k];
+        }
+        EXPECT_EQ(page->pData->currentWidget(), first);
+    }
+}
+
+TEST_F(ReviewPage, LoadAllListsEveryRecordUntickedAndUncheckingShowsTheDuplicatesTicked) {
+    AddContacts();
+    Open();
+
+    ClickWidget(page->cbAddrAll);
+    ASSERT_TRUE(page->cbAddrAll->isChecked());
+    EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{annaOld, bo, annaNew, annaMid}));
+    EXPECT_EQ(Ticks(page->lvAddr), std::vector<bool>(4, false));
+    EXPECT_EQ(TabText(page->tAddr), "Contacts (2 Dups)");
+    EXPECT_EQ(page->lblAddrCount->text().toStdString(), "4 Contact records in total");
+
+    ClickWidget(page->cbAddrAll);
+    ASSERT_FALSE(page->cbAddrAll->isChecked());
+    EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{annaOld, annaMid}));
+    EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{true, true}));
+}
+
+TEST_F(ReviewPage, TickedNonDuplicateJoinsTheListWithDeleteAndUntickedRecordsLoseIt) {
+    AddContacts();
+    Open();
+    ClickWidget(page->cbAddrAll);
+    ClickTick(page->lvAddr, 1); // Bo, not a duplicate
+    ASSERT_TRUE(page->lvAddr->Model()->IsTicked(1));
+
+    EXPECT_TRUE(page->UpdateData(true));
+
+    EXPECT_EQ(ListItems(CrmData.AddrDupList), (std::vector<void*>{annaOld, annaMid, bo}));
+    EXPECT_TRUE(HasDelete(bo));
+    // The duplicates were shown unticked in this view: nothing else goes.
+    for (const SFAddrRec* r : {annaOld, annaNew, annaMid})
+        EXPECT_FALSE(HasDelete(r));
+}
+
+TEST_F(ReviewPage, UntickedDuplicateStaysListedWithDeleteCleared) {
+    AddContacts();
+    Open();
+    annaOld->Flags |= mkDelete; // left from an earlier choice
+    ClickTick(page->lvAddr, 0);
+    ASSERT_FALSE(page->lvAddr->Model()->IsTicked(0));
+
+    EXPECT_TRUE(page->UpdateData(true));
+
+    EXPECT_EQ(ListItems(CrmData.AddrDupList), (std::vector<void*>{annaOld, annaMid}));
+    EXPECT_FALSE(HasDelete(annaOld));
+    EXPECT_TRUE(HasDelete(annaMid));
+    EXPECT_FALSE(HasDelete(annaNew));
+    EXPECT_FALSE(HasDelete(bo));
+    EXPECT_TRUE(annaOld->Flags & mkDuplicate);
+}
+
+TEST_F(ReviewPage, SelectAllInLoadAllViewConfirmedMarksEveryRecordOnceOnLeaving) {
+    AddContacts();
+    Open();
+    ClickWidget(page->cbAddrAll);
+    MessageBoxRecorder boxes(mrYes);
+    ClickWidget(page->btnSelAll);
+    ASSERT_EQ(boxes.requests.size(), 1u);
+
+    EXPECT_TRUE(page->UpdateData(true));
+
+    // The duplicates already listed are not appended a second time.
+    EXPECT_EQ(ListItems(CrmData.AddrDupList), (std::vector<void*>{annaOld, annaMid, bo, annaNew}));
+    for (const SFAddrRec* r : {annaOld, bo, annaNew, annaMid})
+        EXPECT_TRUE(HasDelete(r));
+}
+
+// "Select All Dups": a checked "Load All" box, shown or not, asks first; only
+// Yes goes on.
+struct SelectAllCase {
+    const char* name;
+    const char* checkedBox; // null: none
+    int answer;
+    bool asks;
+    bool ticksAll;
+};
+
+const SelectAllCase kSelectAllCases[] = {
+    {"no Load All box", nullptr, mrCancel, false, true},
+    {"Load All, Yes", "cbAddrAll", mrYes, true, true},
+    {"Load All, No", "cbAddrAll", mrNo, true, false},
+    {"Load All, Cancel", "cbAddrAll", mrCancel, true, false},
+    {"hidden tab's box, Yes", "cbNoteAll", mrYes, true, true},
+    {"hidden tab's box, No", "cbNoteAll", mrNo, true, false},
+};
+
+TEST_F(ReviewPage, SelectAllAsksOnlyWithALoadAllBoxAndTicksOnlyOnYes) {
+    AddContacts();
+    for (const SelectAllCase& c : kSelectAllCases) {
+        SCOPED_TRACE(c.name);
+        Open();
+        const std::string box = c.checkedBox ? c.checkedBox : "";
+        if (box == "cbAddrAll") {
+            ClickWidget(page->cbAddrAll);
+            ClickTick(page->lvAddr, 2);
+        } else {
+            if (box == "cbNoteAll")
+                page->cbNoteAll->setChecked(true); // its tab is hidden
+            ClickTick(page->lvAddr, 1);
+        }
+        const std::vector<void*> rows = Rows(page->lvAddr);
+        const std::vector<bool> before = Ticks(page->lvAddr);
+        ASSERT_NE(before, std::vector<bool>(rows.size(), true));
+
+        MessageBoxRecorder boxes(c.answer);
+        ClickWidget(page->btnSelAll);
+
+        if (c.asks) {
+            ASSERT_EQ(boxes.requests.size(), 1u);
+            const MessageBoxRequest& q = boxes.requests[0];
+            EXPECT_EQ(q.text.toStdString(), kSelectAllQuestion);
+            EXPECT_EQ(q.title.toStdString(), "Confirmation");
+            EXPECT_EQ(q.icon, MessageIcon::Question);
+            EXPECT_EQ(q.buttons, MessageButtons::YesNoCancel);
+        } else {
+            EXPECT_TRUE(boxes.requests.empty());
+        }
+        EXPECT_EQ(Rows(page->lvAddr), rows);
+        EXPECT_EQ(Ticks(page->lvAddr), c.ticksAll ? std::vector<bool>(rows.size(), true) : before);
+    }
+}
+
+TEST_F(ReviewPage, ClearSelectionThenLeavingMarksNothing) {
+    AddContacts();
+    Open();
+    annaOld->Flags |= mkDelete;
+    annaMid->Flags |= mkDelete;
+
+    ClickWidget(page->btnClear);
+    EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{false, false}));
+    EXPECT_TRUE(page->UpdateData(true));
+
+    for (const SFAddrRec* r : {annaOld, bo, annaNew, annaMid})
+        EXPECT_FALSE(HasDelete(r));
+    EXPECT_EQ(ListItems(CrmData.AddrDupList), (std::vector<void*>{annaOld, annaMid}));
+}
+
+// The options dialog, opened from the page with the "Load All" view shown
+// and the Email rule switched off in it. OK matches again without the rule;
+// Cancel leaves the rules and the page as they were.
+struct OptionsCase {
+    const char* button;
+    bool matchedAgain;
+};
+
+const OptionsCase kOptionsCases[] = {{"btnOK", true}, {"btnCancel", false}};
+
+TEST_F(ReviewPage, OptionsOkMatchesAgainAndCancelChangesNothing) {
+    // The same person under two addresses: no duplicate while Email counts.
+    SFAddrRec* older = data.AddContact("Carla Diaz", "carla@example.com", 1);
+    SFAddrRec* newer = data.AddContact("Carla Diaz", "c.diaz@example.com", 2);
+    SFAddrRec* other = data.AddContact("Dan Fox", "dan@example.com", 1);
+    for (const OptionsCase& c : kOptionsCases) {
+        SCOPED_TRACE(c.button);
+        SetDefaultRules(AppSettings);
+        Open();
+        ASSERT_EQ(TabText(page->tAddr), "Contacts (0 Dup)");
+        ClickWidget(page->cbAddrAll);
+        ClickTick(page->lvAddr, 2);
+        const std::vector<bool> ticks = Ticks(page->lvAddr);
+
+        bool shown = false;
+        OnNextModal<TfmDupOption>([&](TfmDupOption* dialog) {
+            shown = dialog->cbAddrEmail->isChecked();
+            ClickWidget(dialog->cbAddrEmail);
+            ClickWidget(Child<QPushButton>(dialog, c.button));
+        });
+        ClickWidget(page->btnOption);
+
+        EXPECT_TRUE(shown); // the dialog started from the rules in force
+        EXPECT_TRUE(page->findChildren<TfmDupOption*>().isEmpty());
+        if (c.matchedAgain) {
+            EXPECT_FALSE(AppSettings.AddrEmail);
+            EXPECT_FALSE(page->cbAddrAll->isChecked());
+            EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{older}));
+            EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{true}));
+            EXPECT_EQ(TabText(page->tAddr), "Contacts (1 Dup)");
+        } else {
+            EXPECT_TRUE(AppSettings.AddrEmail);
+            EXPECT_TRUE(page->cbAddrAll->isChecked());
+            EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{older, newer, other}));
+            EXPECT_EQ(Ticks(page->lvAddr), ticks);
+            EXPECT_EQ(TabText(page->tAddr), "Contacts (0 Dup)");
+            EXPECT_EQ(CrmData.AddrDupList->GetCount(), 0u);
+        }
+    }
+}
+
+TEST_F(ReviewPage, ClearListsEmptiesEveryList) {
+    AddContacts();
+    data.AddEvent("Standup", 45000.5);
+    data.AddTask("Report");
+    data.AddNote();
+    Open(rkAddr | rkDate | rkTask | rkNote);
+    ClickWidget(page->cbDateAll);
+    ClickWidget(page->cbTaskAll);
+    ClickWidget(page->cbNoteAll);
+    TRecordListView* lists[] = {page->lvAddr, page->lvDate, page->lvTask, page->lvNote};
+    for (TRecordListView* list : lists)
+        ASSERT_GT(list->Model()->RowCount(), 0) << list->objectName().toStdString();
+
+    page->ClearLists();
+
+    for (TRecordListView* list : lists)
+        EXPECT_EQ(list->Model()->RowCount(), 0) << list->objectName().toStdString();
+}
+
+TEST_F(ReviewPage, PicturesOfTheDuplicatesAndTheLoadAllView) {
+    AddContacts();
+    data.AddContact("Eva Gran", "eva@example.com", 1, "555-0142", "Finance", "Controller");
+    Open();
+    EXPECT_TRUE(SaveScreenshot(page.get(), "ReviewPage_Duplicates"));
+    ClickWidget(page->cbAddrAll);
+    ClickTick(page->lvAddr, 1);
+    EXPECT_TRUE(SaveScreenshot(page.get(), "ReviewPage_LoadAll"));
+}
+
+// ---- inside the wizard ----
+
+class ReviewInWizard : public WizardTest {
+protected:
+    HandMadeCrmData data;
+};
+
+TEST_F(ReviewInWizard, ListsAreEmptiedBeforeEveryLoad) {
+    std::atomic<int> rowsAtLoad{-1};
+    SetLoadCrmDataHook([this, &rowsAtLoad] {
+        rowsAtLoad = DataPage->lvAddr->Model()->RowCount();
+        // A load replaces every record.
+        data.Build();
+        data.AddContact("Anna Berg", "anna@example.com", 1);
+        data.AddContact("Anna Berg", "anna@example.com", 2);
+        return true;
+    });
+    OpenWizard();
+    EnterCredentials();
+    SourcePage->rbtnAddr->click();
+    fmMain->btnNext->click();
+    ASSERT_EQ(fmMain->CurrentStep, 1);
+    EXPECT_EQ(rowsAtLoad.load(), 0);
+    ASSERT_EQ(DataPage->lvAddr->Model()->RowCount(), 1);
+
+    fmMain->btnPrev->click();
+    fmMain->btnNext->click();
+    ASSERT_EQ(fmMain->CurrentStep, 1);
+    EXPECT_EQ(rowsAtLoad.load(), 0);
+    ASSERT_EQ(DataPage->lvAddr->Model()->RowCount(), 1);
+    EXPECT_EQ(DataPage->lvAddr->Model()->RecordAt(0), ListItems(CrmData.AddrDupList).at(0));
+}
+
+TEST_F(ReviewInWizard, ClosingAtTheReviewStepFreesTheRecordsSafely) {
+    SetLoadCrmDataHook([this] {
+        data.Build();
+        data.AddContact("Anna Berg", "anna@example.com", 1);
+        data.AddContact("Anna Berg", "anna@example.com", 2);
+        return true;
+    });
+    OpenWizard();
+    EnterCredentials();
+    SourcePage->rbtnAddr->click();
+    fmMain->btnNext->click();
+    ASSERT_EQ(fmMain->CurrentStep, 1);
+    ASSERT_EQ(DataPage->lvAddr->Model()->RowCount(), 1);
+
+    ClickWidget(fmMain->btnCancel);
+    FlushDeletes();
+    EXPECT_EQ(fmMain, nullptr);
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+// The access page: its controls, the checks of Next in their order, what is
+// stored, the kind choice, and loading through the real helper program.
+#include "Dupoption.h"
+#include "LinkLabel.h"
+#include "Links.h"
+#include "WizardSupport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QProcess>
+#include <QRadioButton>
+#include <QStyle>
+#include <atomic>
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace {
+
+const char kNoContactSource[] =
+    "Please select at least one Contact source type, Contact, Account or Lead.";
+const char kRetrieveFailed[] = "Can not retrieve your salesforce information. Please make sure "
+                               "that you entered the correct salesforce access options.";
+
+class AccessPage : public WizardTest {
+protected:
+    void SetUp() override {
+        SetLoadCrmDataHook([this] {
+            ++loads;
+            return true;
+        });
+        OpenWizard();
+        page = SourcePage;
+    }
+
+    // Boxes with the error icon: validation refusals.
+    static int Refusals(const MessageBoxRecorder& boxes) {
+        int n = 0;
+        for (const MessageBoxRequest& box : boxes.requests)
+            n += box.icon == MessageIcon::Error;
+        return n;
+    }
+
+    TfmSFSource* page = nullptr;
+    std::atomic<int> loads{0};
+};
+
+TEST_F(AccessPage, ShowsItsControlsWithTheirCaptions) {
+    struct Caption {
+        const char* name;
+        const char* text;
+    };
+    const Caption buttons[] = {
+        {"cbSaveUser", "Remember User Name"},
+        {"cbSavePassword", "Remember Password"},
+        {"cbSaveToken", "Remember Security Token"},
+        {"rbtnAddr", "Contacts"},
+        {"rbtnDate", "Calendar Events"},
+        {"rbtnTask", "Tasks"},
+        {"cbAddrContact", "Contact"},
+        {"cbAddrAccount", "Account"},
+        {"cbAddrLead", "Lead"},
+        {"btnDupOption", "Set Duplicates Checking Rules"},
+    };
+    for (const Caption& c : buttons) {
+        if (auto* button = Child<QAbstractButton>(page, c.name)) {
+            EXPECT_EQ(c.text, button->text().toStdString()) << c.name;
+        }
+    }
+    const Caption labels[] = {{"lblTokenHelp", "What is the Security Token?"},
+                              {"Label2", "Including:"},
+                              {"lblUserName", "User:"},
+                              {"lblPassword", "Password:"},
+                              {"lblToken", "Security Token:"}};
+    for (const Caption& c : labels) {
+        if (auto* label = Child<QLabel>(page, c.name)) {
+            EXPECT_EQ(c.text, label->text().toStdString()) << c.name;
+        }
+    }
+    EXPECT_EQ(" SalesForce Login Settings ", page->GroupBox1->title().toStdString());
+    EXPECT_EQ(" Choose Which Type of Data to Delete Duplicates ",
+              page->GroupBox2->title().toStdString());
+    EXPECT_EQ(QLineEdit::Password, page->edtPassword->echoMode());
+    EXPECT_EQ('*', page->edtPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter,
+                                                         nullptr, page->edtPassword));
+    EXPECT_EQ(Qt::PointingHandCursor, page->lblTokenHelp->cursor().shape());
+    EXPECT_GT(page->edtToken->width(), page->edtUserName->width());
+}
+
+TEST_F(AccessPage, KeyboardOrderRunsFromUserNameToTheKindChoice) {
+    const std::vector<QWidget*> expected = {
+        page->edtUserName, page->edtPassword, page->cbSaveUser, page->cbSavePassword,
+        page->edtToken,    page->cbSaveToken, page->rbtnAddr};
+    std::vector<QWidget*> chain;
+    QWidget* w = page->edtUserName;
+    for (int i = 0; i < 200 && chain.size() < expected.size(); ++i, w = w->nextInFocusChain())
+        if (std::find(expected.begin(), expected.end(), w) != expected.end())
+            chain.push_back(w);
+    EXPECT_EQ(expected, chain);
+}
+
+// Each refusal names its field, focuses it, and keeps what passed before it.
+struct Refusal {
+    const char* name;
+    const char* user;
+    const char* password;
+    const char* token;
+    const char* message;
+    const char* focus;
+    const char* storedUser;
+    const char* storedPassword;
+    const char* storedToken;
+};
+
+class AccessPageRefusal : public AccessPage, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(AccessPageRefusal, ShowsTheMessageFocusesTheFieldAndKeepsWhatPassed) {
+    const Refusal& r = GetParam();
+    CopyText(AppSettings.UserName, "old user");
+    CopyText(AppSettings.Password, "old password");
+    CopyText(AppSettings.Token, "old token");
+    EnterCredentials(r.user, r.password, r.token);
+    const bool sourceCheck = std::string(r.focus) == "cbAddrContact";
+    if (sourceCheck) {
+        page->rbtnAddr->click();
+        page->cbAddrContact->setChecked(false);
+        page->cbAddrAccount->setChecked(false);
+        page->cbAddrLead->setChecked(false);
+        page->cbSaveUser->setChecked(false);
+        page->cbSavePassword->setChecked(true);
+    }
+    MessageBoxRecorder boxes;
+    fmMain->btnNext->click();
+
+    ASSERT_EQ(1u, boxes.requests.size());
+    const MessageBoxRequest& box = boxes.requests[0];
+    EXPECT_EQ(r.message, box.text.toStdString());
+    EXPECT_EQ("Error", box.title.toStdString());
+    EXPECT_EQ(MessageIcon::Error, box.icon);
+    EXPECT_EQ(MessageButtons::OK, box.buttons);
+    EXPECT_EQ(page, box.owner);
+    ASSERT_NE(nullptr, fmMain->focusWidget());
+    EXPECT_EQ(r.focus, fmMain->focusWidget()->objectName().toStdString());
+
+    EXPECT_STREQ(r.storedUser, AppSettings.UserName);
+    EXPECT_STREQ(r.storedPassword, AppSettings.Password);
+    EXPECT_STREQ(r.storedToken, AppSettings.Token);
+    if (sourceCheck) {
+        EXPECT_FALSE(AppSettings.SaveUser);
+        EXPECT_TRUE(AppSettings.SavePassword);
+        EXPECT_EQ(rkAddr, AppSettings.AppFlag);
+        EXPECT_FALSE(AppSettings.AddrContact);
+    }
+    EXPECT_EQ(0, loads.load());
+    EXPECT_EQ(0, fmMain->CurrentStep);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, AccessPageRefusal,
+    ::testing::Values(Refusal{"EmptyUserName", "", "pw", "tok", "Invalid salesforce user name.",
+                              "edtUserName", "old user", "old password", "old token"},
+                      Refusal{"EmptyPassword", "me", "", "tok", "Invalid salesforce password.",
+                              "edtPassword", "me", "old password", "old token"},
+                      Refusal{"EmptyToken", "me", "pw", "", "Invalid salesforce security token.",
+                              "edtToken", "me", "pw", "old token"},
+                      Refusal{"NoContactSource", "me", "pw", "tok", kNoContactSource,
+                              "cbAddrContact", "me", "pw", "tok"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AccessPage, UserNameOfSpacesPasses) {
+    EnterCredentials("   ", "pw", "tok");
+    fmMain->btnNext->click();
+    EXPECT_EQ(1, loads.load());
+    EXPECT_STREQ("   ", AppSettings.UserName);
+    EXPECT_EQ(1, fmMain->CurrentStep);
+}
+
+// Texts longer than their field are cut to its capacity in UTF-8 bytes, never
+// inside a character.
+TEST_F(AccessPage, LongTextsAreCutAtCharacterBoundaries) {
+    const std::string user = std::string(62, 'u') + "\xC3\xA9" + "tail"; // é across byte 63
+    const std::string password(70, 'p');
+    const std::string token = std::string(254, 't') + "\xE2\x82\xAC"; // € across byte 255
+    EnterCredentials(user.c_str(), password.c_str(), token.c_str());
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(std::string(62, 'u'), AppSettings.UserName);
+    EXPECT_EQ(std::string(63, 'p'), AppSettings.Password);
+    EXPECT_EQ(std::string(254, 't'), AppSettings.Token);
+    EXPECT_EQ(1, fmMain->CurrentStep);
+}
+
+TEST_F(AccessPage, LoadingUsesTheCutPassword) {
+    SetLoadCrmDataHook(nullptr);
+    EnterCredentials("me", std::string(70, 'p').c_str(), "tok");
+    MessageBoxRecorder boxes; // the load itself may fail: no org here
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(0, Refusals(boxes));
+    ASSERT_NE(nullptr, CrmData.AddrUtil);
+    EXPECT_EQ(std::string(63, 'p'), CrmData.AddrUtil->GetPassword());
+    EXPECT_STREQ("me", CrmData.AddrUtil->GetUserName());
+}
+
+TEST_F(AccessPage, ContactSourcesAreOnlyCheckedForContacts) {
+    EnterCredentials();
+    page->rbtnDate->click();
+    page->cbAddrContact->setChecked(false);
+    page->cbAddrAccount->setChecked(false);
+    page->cbAddrLead->setChecked(false);
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(1, loads.load());
+    EXPECT_EQ(rkDate, AppSettings.AppFlag);
+    EXPECT_FALSE(AppSettings.AddrContact);
+    EXPECT_EQ(1, fmMain->CurrentStep);
+}
+
+TEST_F(AccessPage, KindButtonsSwitchTheContactSourcesKeepingTheirTicks) {
+    page->cbAddrAccount->setChecked(false);
+    page->rbtnDate->click();
+    EXPECT_FALSE(page->cbAddrContact->isEnabled());
+    EXPECT_FALSE(page->cbAddrLead->isEnabled());
+    EXPECT_TRUE(page->cbAddrContact->isChecked());
+    page->rbtnAddr->click();
+    EXPECT_TRUE(page->cbAddrContact->isEnabled());
+    EXPECT_FALSE(page->cbAddrAccount->isChecked());
+    page->rbtnTask->click();
+    EXPECT_FALSE(page->cbAddrAccount->isEnabled());
+    EXPECT_FALSE(page->rbtnAddr->isChecked());
+}
+
+TEST_F(AccessPage, DuplicateRulesOpenOverThePageWithTheStoredRules) {
+    AppSettings.AddrPhone = true;
+    AppSettings.AddrEmail = false;
+    QWidget* owner = nullptr;
+    bool phone = false, email = true;
+    OnNextModal<TfmDupOption>([&](TfmDupOption* dialog) {
+        owner = dialog->parentWidget();
+        phone = dialog->cbAddrPhone->isChecked();
+        email = dialog->cbAddrEmail->isChecked();
+        dialog->btnCancel->click();
+    });
+    ClickWidget(page->btnDupOption);
+    EXPECT_EQ(page, owner);
+    EXPECT_TRUE(phone);
+    EXPECT_FALSE(email);
+}
+
+TEST_F(AccessPage, TokenHelpOpensTheTokenPage) {
+    ShellOpenRecorder shell;
+    ClickWidget(page->lblTokenHelp);
+    ASSERT_EQ(1u, shell.targets.size());
+    EXPECT_EQ(kTokenHelpUrl, shell.targets[0]);
+}
+
+// An AppFlag the page does not offer (notes, several kinds) shows as Tasks,
+// and Next then loads tasks only.
+class AccessPageKind : public WizardTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AccessPageKind, OtherKindsShowAsTasksAndLoadTasks) {
+    std::filesystem::create_directories(home.DataFolder());
+    WriteFileBytes(SettingsPath(), "[Tessmark]\nAppFlag=" + std::to_string(GetParam()) + "\n");
+    OpenWizard();
+    EXPECT_TRUE(SourcePage->rbtnTask->isChecked());
+    EXPECT_FALSE(SourcePage->cbAddrContact->isEnabled());
+
+    EnterCredentials();
+    MessageBoxRecorder boxes; // no org here: the load itself may fail
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(rkTask, AppSettings.AppFlag);
+    ASSERT_NE(nullptr, CrmData.TaskUtil);
+    // Only the chosen kind's exchange object was given the login.
+    EXPECT_STREQ("demo@example.com", CrmData.TaskUtil->GetUserName());
+    EXPECT_STREQ("", CrmData.NoteUtil->GetUserName());
+    EXPECT_STREQ("", CrmData.AddrUtil->GetUserName());
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, AccessPageKind, ::testing::Values(rkNote, rkAddr | rkTask, 0));
+
+// Loading through the real helper program against a local sample org.
+class AccessPageHelper : public WizardTest {
+protected:
+    void SetUp() override {
+        char folder[260];
+        ASSERT_TRUE(GetModuleFolder(nullptr, folder));
+        const std::string tool = std::string(folder) + "tessmark-sample-org";
+        const std::string helper = std::string(folder) + "Velmora.SFTaskUtil.exe";
+        ASSERT_TRUE(FileExists(tool) && FileExists(helper))
+            << "build the helper programs first (target tessmark_helpers)";
+        const std::string org = home.Home() + "org.db";
+        QStringList args = {"--out",      QString::fromStdString(org),
+                            "--contacts", "20",
+                            "--accounts", "5",
+                            "--leads",    "5",
+                            "--events",   "10",
+                            "--tasks",    "12",
+                            "--notes",    "4"};
+        ASSERT_EQ(0, QProcess::execute(QString::fromStdString(tool), args));
+        std::filesystem::create_directories(home.DataFolder());
+        WriteFileBytes(home.DataFolder() + "Velmora.SFHelper.ini",
+                       "[Helper]\nLocalOrg=" + org + "\n");
+        OpenWizard();
+        SourcePage->rbtnTask->click();
+    }
+};
+
+TEST_F(AccessPageHelper, SampleOrgLoadsAndReachesTheReview) {
+    EnterCredentials("demo@example.com", "demo", "DEMOTOKEN");
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(1, fmMain->CurrentStep);
+    ASSERT_NE(nullptr, CrmData.TaskUtil);
+    EXPECT_EQ(12u, CrmData.TaskUtil->GetRecordList()->GetCount());
+    EXPECT_EQ(0u, CrmData.AddrUtil->GetRecordList()->GetCount());
+    EXPECT_EQ(nullptr, GetCurrentWaitWindow());
+}
+
+TEST_F(AccessPageHelper, WrongPasswordStaysAtStepZeroWithTheRetrievalMessage) {
+    EnterCredentials("demo@example.com", "not the password", "DEMOTOKEN");
+    MessageBoxRecorder boxes;
+    fmMain->btnNext->click();
+
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ(kRetrieveFailed, boxes.requests[0].text.toStdString());
+    EXPECT_EQ(MessageIcon::Information, boxes.requests[0].icon);
+    EXPECT_EQ(0, fmMain->CurrentStep);
+}
+
+} // namespace
