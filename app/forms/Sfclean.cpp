@@ -1,0 +1,417 @@
+#include "Sfclean.h"
+
+#include "Apputil.h"
+#include "CrmData.h"
+#include "CxCommWaitWindow.h"
+#include "CxDateTime.h"
+#include "CxDebugUtil.h"
+#include "DupMatch.h"
+#include "FormUtil.h"
+#include "Main.h"
+#include "SFRecords.h"
+#include "WorkRunner.h"
+
+#include <QFontMetricsF>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr size_t kPathCapacity = 260;
+constexpr int kStartDelayMs = 1000;
+// Gives the wait window time to show before the first helper starts.
+constexpr std::chrono::milliseconds kWaitWindowPause(200);
+constexpr int kRuleLength = 80;
+constexpr int kTabSpaces = 8;
+
+const char kHeading[] = "Start deleting duplicate records ...";
+const char kFinished[] = "Deleting duplicates finished:";
+const char kSubmitting[] = "Submitting deletion information to salesforce database...";
+const char kSucceeded[] = "Deletion succeeded.";
+const char kFailed[] = "Deletion failed.";
+const char kNoDataFolder[] = "Can not find the data folder; nothing was submitted to salesforce.";
+const char kEmptyValue[] = "<empty>";
+
+using TLogFields = std::vector<std::pair<const char*, std::string>>;
+
+// A fixed-capacity record text; stops at the capacity should the terminator
+// be missing.
+template <size_t N> std::string Text(const char (&text)[N]) {
+    return std::string(text, strnlen(text, N));
+}
+
+std::string TimeText(double value) {
+    char buf[32] = {};
+    TimeToText(value, buf, sizeof(buf));
+    return buf;
+}
+
+std::string DateText(double value) {
+    char buf[32] = {};
+    DateToText(value, buf, sizeof(buf));
+    return buf;
+}
+
+void AddrFields(const void* record, TLogFields& fields) {
+    const auto& r = *static_cast<const SFAddrRec*>(record);
+    fields = {{"Name", Text(r.Name)},
+              {"Department", Text(r.Department)},
+              {"Title", Text(r.Title)},
+              {"Email", Text(r.Email)},
+              {"Phone", Text(r.Phone)}};
+}
+
+void DateFields(const void* record, TLogFields& fields) {
+    const auto& r = *static_cast<const SFDateRec*>(record);
+    char allDay[8] = {};
+    YesNoText(r.AllDayEvent ? 1 : 0, allDay);
+    fields = {{"Subject", Text(r.Subject)},
+              {"Location", Text(r.Location)},
+              {"Start Time", TimeText(r.StartTime)},
+              {"End Time", TimeText(r.EndTime)},
+              {"All Day Event", allDay}};
+}
+
+void TaskFields(const void* record, TLogFields& fields) {
+    const auto& r = *static_cast<const SFTaskRec*>(record);
+    fields = {{"Subject", Text(r.Subject)},
+              {"Priority", Text(r.Priority)},
+              {"Due Date", DateText(r.DueDate)}};
+}
+
+// A note record carries no text of its own.
+void NoteFields(const void* /*record*/, TLogFields& fields) {
+    fields = {{"Note Text", std::string()}};
+}
+
+template <class TRec> uint32_t FlagsOf(const void* record) {
+    return static_cast<const TRec*>(record)->Flags;
+}
+
+template <class TUtil, TUtil* TCrmData::*Util> CxSFBaseUtil* UtilOf() {
+    return CrmData.*Util;
+}
+
+// Marks the record's entry deleted (not submitted yet); true only when the
+// record itself now carries the delete action.
+template <class TUtil, TUtil* TCrmData::*Util> bool MarkRecord(void* record) {
+    TUtil* util = CrmData.*Util;
+    auto* rec = static_cast<typename TUtil::Record*>(record);
+    return util && util->MarkDeleted(rec->Entry, false) && rec->ChangeAction == kChangeActionDelete;
+}
+
+} // namespace
+
+// What differs between the four kinds; everything else is shared.
+struct TCleanKind {
+    int nMask;
+    const char* pszWord; // as in the totals and the submission lines
+    const char* pszFirstLine;
+    const char* pszStatusFile;
+    int32_t TfmSFClean::*pCounter;
+    CxList* TCrmData::*pDupList;
+    CxSFBaseUtil* (*Util)();
+    uint32_t (*Flags)(const void* record);
+    void (*Fields)(const void* record, TLogFields& fields);
+    bool (*Mark)(void* record);
+};
+
+namespace {
+
+const TCleanKind kKinds[] = {
+    {rkAddr, "contact", "Deleting contact item ...", "SFAddrStatus.dat", &TfmSFClean::AddrDeleted,
+     &TCrmData::AddrDupList, UtilOf<CxSFAddrUtil, &TCrmData::AddrUtil>, FlagsOf<SFAddrRec>,
+     AddrFields, MarkRecord<CxSFAddrUtil, &TCrmData::AddrUtil>},
+    {rkDate, "calendar", "Deleting calendar item ...", "SFDateStatus.dat", &TfmSFClean::DateDeleted,
+     &TCrmData::DateDupList, UtilOf<CxSFDateUtil, &TCrmData::DateUtil>, FlagsOf<SFDateRec>,
+     DateFields, MarkRecord<CxSFDateUtil, &TCrmData::DateUtil>},
+    {rkTask, "task", "Deleting todo or opportunity item ...", "SFTaskStatus.dat",
+     &TfmSFClean::TaskDeleted, &TCrmData::TaskDupList, UtilOf<CxSFTaskUtil, &TCrmData::TaskUtil>,
+     FlagsOf<SFTaskRec>, TaskFields, MarkRecord<CxSFTaskUtil, &TCrmData::TaskUtil>},
+    {rkNote, "note", "Deleting note item ...", "SFNoteStatus.dat", &TfmSFClean::NoteDeleted,
+     &TCrmData::NoteDupList, UtilOf<CxSFNoteUtil, &TCrmData::NoteUtil>, FlagsOf<SFNoteRec>,
+     NoteFields, MarkRecord<CxSFNoteUtil, &TCrmData::NoteUtil>},
+};
+const TCleanKind& kAddr = kKinds[0];
+const TCleanKind& kDate = kKinds[1];
+const TCleanKind& kTask = kKinds[2];
+const TCleanKind& kNote = kKinds[3];
+
+bool IsChosen(const TCleanKind& kind) {
+    return (AppSettings.AppFlag & kind.nMask) != 0;
+}
+
+std::string Format(const char* format, const char* a, const char* b) {
+    const int len = std::snprintf(nullptr, 0, format, a, b);
+    if (len <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(len) + 1, '\0');
+    std::snprintf(out.data(), out.size(), format, a, b);
+    out.resize(static_cast<size_t>(len));
+    return out;
+}
+
+// Points the wait window at the kind's progress file in the data folder; a
+// path the window cannot hold whole is not followed.
+void FollowStatusFile(const char* folder, const TCleanKind& kind) {
+    char path[kPathCapacity];
+    const int len = std::snprintf(path, sizeof(path), "%s%s", folder, kind.pszStatusFile);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof(path)) {
+        DEBUG_LOG(LOG_HIGH, "The status file path is too long to follow: %s%s", folder,
+                  kind.pszStatusFile);
+        SetWaitStatusFile(nullptr);
+        return;
+    }
+    SetWaitStatusFile(path);
+}
+
+// One kind to submit, and what its submission gave.
+struct TSubmission {
+    TSubmission(const TCleanKind* kind, CxSFBaseUtil* util) : pKind(kind), pUtil(util) {}
+
+    const TCleanKind* pKind;
+    CxSFBaseUtil* pUtil;
+    bool bDone = false;
+    bool bSubmitted = false;
+    bool bHasError = false;
+    std::string sError;
+};
+
+// Runs on the worker thread: touches the exchange objects and the wait
+// window only. False when the data folder is missing (nothing is submitted).
+bool SubmitAll(std::vector<TSubmission>& submissions) {
+    std::this_thread::sleep_for(kWaitWindowPause);
+    char folder[kPathCapacity] = {};
+    if (!GetDataFolder(folder)) {
+        DEBUG_LOG(LOG_CRITICAL, "%s", kNoDataFolder);
+        return false;
+    }
+    for (TSubmission& s : submissions) {
+        FollowStatusFile(folder, *s.pKind);
+        s.bSubmitted = s.pUtil->Submit();
+        s.bHasError = s.pUtil->HasError();
+        s.sError = s.pUtil->GetLastError();
+        s.bDone = true;
+    }
+    return true;
+}
+
+} // namespace
+
+TfmSFClean::TfmSFClean(QWidget* parent)
+    : QWidget(parent), memLog(nullptr), pbDel(nullptr), tmStart(nullptr), AddrDeleted(0),
+      DateDeleted(0), TaskDeleted(0), NoteDeleted(0), TotalToDelete(0), Processed(0) {
+    setObjectName("fmSFClean");
+
+    memLog = new QPlainTextEdit(this);
+    memLog->setObjectName("memLog");
+    memLog->setReadOnly(true);
+    memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Field lines are indented by one tab: eight spaces wide.
+    memLog->setTabStopDistance(QFontMetricsF(memLog->font()).horizontalAdvance(QLatin1Char(' ')) *
+                               kTabSpaces);
+
+    pbDel = new QProgressBar(this);
+    pbDel->setObjectName("pbDel");
+    pbDel->setRange(0, 100);
+    pbDel->setValue(0);
+    pbDel->setTextVisible(true);
+
+    tmStart = new QTimer(this);
+    tmStart->setObjectName("tmStart");
+    tmStart->setSingleShot(true);
+    tmStart->setInterval(kStartDelayMs);
+    connect(tmStart, &QTimer::timeout, this, &TfmSFClean::tmStartTimer);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(24, 18, 24, 14);
+    page->setSpacing(10);
+    page->addWidget(memLog, 1);
+    page->addWidget(pbDel);
+}
+
+bool TfmSFClean::UpdateData(bool leaving) {
+    if (leaving)
+        return true;
+    memLog->clear();
+    AddLogLine(kHeading);
+    AddLogLine(std::string(kRuleLength, '='));
+    AddLogLine("");
+    AddrDeleted = 0;
+    DateDeleted = 0;
+    TaskDeleted = 0;
+    NoteDeleted = 0;
+    tmStart->start();
+    pbDel->setValue(0);
+    return true;
+}
+
+void TfmSFClean::StopPendingRun() {
+    tmStart->stop();
+}
+
+void TfmSFClean::tmStartTimer() {
+    tmStart->stop();
+    // A run due after the wizard left this step would delete what the user
+    // backed out of.
+    if (fmMain && fmMain->CurrentStep != 2)
+        return;
+    RunDeletion();
+}
+
+void TfmSFClean::RunDeletion() {
+    TotalToDelete = 0;
+    Processed = 0;
+    int64_t total = 0;
+    for (const TCleanKind& kind : kKinds)
+        if (IsChosen(kind) && CrmData.*kind.pDupList)
+            total += (CrmData.*kind.pDupList)->GetCount();
+    TotalToDelete =
+        static_cast<int32_t>(std::min<int64_t>(total, std::numeric_limits<int32_t>::max()));
+
+    for (const TCleanKind& kind : kKinds)
+        if (IsChosen(kind))
+            DeleteDups(kind);
+
+    AddLogLine(std::string(kRuleLength, '='));
+    AddLogLine(kFinished);
+    char line[128];
+    for (const TCleanKind& kind : kKinds) {
+        std::snprintf(line, sizeof(line), "\t%d duplicate %s items deleted.",
+                      static_cast<int>(this->*kind.pCounter), kind.pszWord);
+        AddLogLine(line);
+    }
+    AddLogLine("");
+
+    SubmitDeletions();
+}
+
+void TfmSFClean::SubmitDeletions() {
+    std::vector<TSubmission> submissions;
+    for (const TCleanKind& kind : kKinds) {
+        CxSFBaseUtil* util = kind.Util();
+        if (IsChosen(kind) && this->*kind.pCounter > 0 && util)
+            submissions.emplace_back(&kind, util);
+    }
+
+    StartWaitWindow(parentWidget());
+    SetWaitMessage(kSubmitting);
+    bool haveFolder = false;
+    try {
+        haveFolder = RunWork([&submissions] { return SubmitAll(submissions); });
+    } catch (...) {
+        CloseWaitWindow();
+        throw;
+    }
+    CloseWaitWindow();
+
+    if (!haveFolder && !submissions.empty())
+        AddLogLine(kNoDataFolder);
+    char count[16];
+    for (const TSubmission& s : submissions) {
+        if (!s.bDone)
+            continue;
+        const char* word = s.pKind->pszWord;
+        if (!s.bSubmitted) {
+            AddLogLine(
+                Format("Submitting %s deletions to salesforce failed: %s", word, s.sError.c_str()));
+        } else if (s.bHasError) {
+            AddLogLine(Format("Salesforce reported errors for the %s deletions: %s", word,
+                              s.sError.c_str()));
+        } else {
+            std::snprintf(count, sizeof(count), "%d", static_cast<int>(this->*s.pKind->pCounter));
+            AddLogLine(Format("%s %s deletions submitted to salesforce.", count, word));
+        }
+    }
+    pbDel->setValue(100);
+}
+
+void TfmSFClean::DeleteDups(const TCleanKind& kind) {
+    CxList* list = CrmData.*kind.pDupList;
+    if (!list)
+        return;
+    // Taken first: the list's one cursor is not ours to keep.
+    std::vector<void*> records;
+    records.reserve(list->GetCount());
+    for (void* item = list->GetFirst(); item; item = list->GetNext())
+        records.push_back(item);
+    for (void* record : records) {
+        DeleteItem(kind, record);
+        ++Processed;
+        if (TotalToDelete > 0)
+            pbDel->setValue(
+                static_cast<int>(static_cast<int64_t>(Processed) * 100 / TotalToDelete));
+    }
+}
+
+void TfmSFClean::DeleteItem(const TCleanKind& kind, void* record) {
+    if (!record || (kind.Flags(record) & mkDelete) == 0)
+        return;
+    AddLogLine(kind.pszFirstLine);
+    TLogFields fields;
+    kind.Fields(record, fields);
+    std::string line;
+    for (const auto& [label, value] : fields) {
+        FormatLogField(&line, 1, label, value.c_str());
+        AddLogLine(line);
+    }
+    if (kind.Mark(record)) {
+        AddLogLine(kSucceeded);
+        ++(this->*kind.pCounter);
+    } else {
+        AddLogLine(kFailed);
+    }
+    AddLogLine("");
+}
+
+void TfmSFClean::DeleteAddrDups() {
+    DeleteDups(kAddr);
+}
+void TfmSFClean::DeleteDateDups() {
+    DeleteDups(kDate);
+}
+void TfmSFClean::DeleteTaskDups() {
+    DeleteDups(kTask);
+}
+void TfmSFClean::DeleteNoteDups() {
+    DeleteDups(kNote);
+}
+
+void TfmSFClean::DeleteAddrItem(SFAddrRec* record) {
+    DeleteItem(kAddr, record);
+}
+void TfmSFClean::DeleteDateItem(SFDateRec* record) {
+    DeleteItem(kDate, record);
+}
+void TfmSFClean::DeleteTaskItem(SFTaskRec* record) {
+    DeleteItem(kTask, record);
+}
+void TfmSFClean::DeleteNoteItem(SFNoteRec* record) {
+    DeleteItem(kNote, record);
+}
+
+void TfmSFClean::AddLogLine(const char* text) {
+    memLog->appendPlainText(Utf8(text));
+}
+
+void TfmSFClean::FormatLogField(std::string* out, int indent, const char* label,
+                                const char* value) {
+    if (!out || !label || !label[0])
+        return;
+    out->assign(indent > 0 ? static_cast<size_t>(indent) : 0, '\t');
+    out->append(label);
+    out->append(": ");
+    out->append(value && value[0] ? value : kEmptyValue);
+}
