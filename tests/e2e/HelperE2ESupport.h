@@ -32,11 +32,12 @@ inline std::string ProgramFolder() {
     return exe.parent_path().string() + "/";
 }
 
-// Starts program (in the program folder) with args, working folder the program
-// folder, and returns its exit status (-1 when it did not end normally).
+// Starts program (in folder, by default the program folder) with args, working
+// folder that folder, and returns its exit status (-1 when it did not end
+// normally).
 inline int RunProgram(const std::string& name, const std::vector<std::string>& args,
-                      pid_t* started = nullptr) {
-    std::string path = ProgramFolder() + name;
+                      pid_t* started = nullptr, const std::string& folder = ProgramFolder()) {
+    std::string path = folder + name;
     std::vector<std::string> all{path};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -45,7 +46,7 @@ inline int RunProgram(const std::string& name, const std::vector<std::string>& a
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, ProgramFolder().c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     // Keep the child's output out of the test log unless it matters.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;

@@ -66,12 +66,18 @@ TEST_F(HelperErrors, AnOrgThatIsNotConfiguredOrNotThereIsReported) {
         {"missing database", "[Helper]\nLocalOrg=/nonexistent/org.db\n", "does not exist"},
         {"not an org", "[Helper]\nLocalOrg=Velmora.SFHelper.ini\n", "not"},
     };
+    // A copy of the helper in a folder of its own, so that a settings file in
+    // the build's program folder (scripts/run writes one) cannot answer.
+    testsupport::TempDir programFolder;
+    std::filesystem::copy_file(ProgramFolder() + kAddr.helper, programFolder.Path(kAddr.helper));
     for (const Case& c : cases) {
         std::filesystem::remove(InData("Velmora.SFHelper.ini"));
         if (!c.ini.empty())
             testsupport::WriteFileBytes(InData("Velmora.SFHelper.ini"), c.ini);
         WriteParams(kAddr, 1);
-        EXPECT_EQ(RunHelper(kAddr), 3) << c.name;
+        EXPECT_EQ(RunProgram(kAddr.helper, {InData(kAddr.param)}, nullptr, programFolder.Folder()),
+                  3)
+            << c.name;
         std::vector<std::string> errors = Errors(kAddr);
         ASSERT_EQ(errors.size(), 1u) << c.name;
         EXPECT_TRUE(Contains(errors[0], c.expected)) << c.name << ": " << errors[0];

@@ -516,6 +516,10 @@ class CleanupPageInWizard : public WizardTest {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(home.DataFolder());
+        // An org that does not exist: the helper must refuse the submission
+        // whatever a settings file in the program folder says.
+        WriteFileBytes(home.DataFolder() + "Velmora.SFHelper.ini",
+                       "[Helper]\nLocalOrg=" + home.Home() + "no-such-org.db\n");
         OpenWizard();
         // Built after the wizard's start, which frees whatever CrmData held.
         CrmData.AddrUtil = new CxSFAddrUtil;
@@ -607,9 +611,9 @@ TEST_F(CleanupPageInWizard, TimerRunsTheDeletionAtStepTwoWithTheButtonsBlocked) 
     EXPECT_EQ(kChangeActionDelete, record->ChangeAction);
     EXPECT_EQ(1, CleanPage->AddrDeleted);
     EXPECT_EQ(100, CleanPage->pbDel->value());
-    // No local org is configured here, so the helper refuses the submission.
+    // The configured org does not exist, so the helper refuses the submission.
     const QString log = CleanPage->memLog->toPlainText();
-    EXPECT_TRUE(log.contains("Submitting contact deletions to salesforce failed: No local org"))
+    EXPECT_TRUE(log.contains("Submitting contact deletions to salesforce failed: "))
         << log.toStdString();
     EXPECT_EQ(1, log.count("Deleting duplicates finished:"));
     EXPECT_EQ(nullptr, GetCurrentWaitWindow());
