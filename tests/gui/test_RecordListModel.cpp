@@ -18,6 +18,9 @@
 
 namespace {
 
+using testsupport::CheckBoxRect;
+using testsupport::ClickAt;
+
 // Day numbers counted from 1899-12-30.
 constexpr double k2012May04 = 41033;
 constexpr double k1930Jun01 = 11110;
@@ -256,30 +259,6 @@ TEST_F(RecordListRows, TickAllChangesTheWholeColumnInOneNotice) {
 }
 
 // ---- the list in a real view ----
-
-// Where the view draws the check box of an item.
-QRect CheckBoxRect(QTreeView& view, const QModelIndex& index) {
-    struct Probe : QStyledItemDelegate {
-        using QStyledItemDelegate::initStyleOption;
-    };
-    QStyleOptionViewItem option;
-    option.initFrom(view.viewport());
-    option.rect = view.visualRect(index);
-    option.widget = &view;
-    Probe().initStyleOption(&option, index);
-    return view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
-}
-
-void ClickAt(QWidget* widget, QPoint at) {
-    const QPointF local(at);
-    const QPointF global = widget->mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &release);
-}
 
 void PressSpace(QWidget* widget) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");

@@ -30,35 +30,6 @@ constexpr int kPageHeight = 425;
 const char kSelectAllQuestion[] = "You are selecting all Contacts, Calendar or Tasks information, "
                                   "including non-duplicate records. Are you sure to continue?";
 
-// Where the view draws the check box of a row.
-QRect CheckBoxRect(QTreeView& view, int row) {
-    struct Probe : QStyledItemDelegate {
-        using QStyledItemDelegate::initStyleOption;
-    };
-    const QModelIndex index = view.model()->index(row, 0);
-    QStyleOptionViewItem option;
-    option.initFrom(view.viewport());
-    option.rect = view.visualRect(index);
-    option.widget = &view;
-    Probe().initStyleOption(&option, index);
-    return view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
-}
-
-// A click on the check box of a row, as the mouse gives it.
-void ClickTick(TRecordListView* view, int row) {
-    const QRect box = CheckBoxRect(*view, row);
-    ASSERT_TRUE(box.isValid());
-    QWidget* viewport = view->viewport();
-    const QPointF local(box.center());
-    const QPointF global = viewport->mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &release);
-}
-
 std::vector<void*> Rows(TRecordListView* view) {
     std::vector<void*> rows;
     for (int row = 0; row < view->Model()->RowCount(); ++row)
@@ -273,7 +244,7 @@ TEST_F(ReviewPage, TickedNonDuplicateJoinsTheListWithDeleteAndUntickedRecordsLos
     AddContacts();
     Open();
     ClickWidget(page->cbAddrAll);
-    ClickTick(page->lvAddr, 1); // Bo, not a duplicate
+    ClickCheckBox(page->lvAddr, 1); // Bo, not a duplicate
     ASSERT_TRUE(page->lvAddr->Model()->IsTicked(1));
 
     EXPECT_TRUE(page->UpdateData(true));
@@ -289,7 +260,7 @@ TEST_F(ReviewPage, UntickedDuplicateStaysListedWithDeleteCleared) {
     AddContacts();
     Open();
     annaOld->Flags |= mkDelete; // left from an earlier choice
-    ClickTick(page->lvAddr, 0);
+    ClickCheckBox(page->lvAddr, 0);
     ASSERT_FALSE(page->lvAddr->Model()->IsTicked(0));
 
     EXPECT_TRUE(page->UpdateData(true));
@@ -345,11 +316,11 @@ TEST_F(ReviewPage, SelectAllAsksOnlyWithALoadAllBoxAndTicksOnlyOnYes) {
         const std::string box = c.checkedBox ? c.checkedBox : "";
         if (box == "cbAddrAll") {
             ClickWidget(page->cbAddrAll);
-            ClickTick(page->lvAddr, 2);
+            ClickCheckBox(page->lvAddr, 2);
         } else {
             if (box == "cbNoteAll")
                 page->cbNoteAll->setChecked(true); // its tab is hidden
-            ClickTick(page->lvAddr, 1);
+            ClickCheckBox(page->lvAddr, 1);
         }
         const std::vector<void*> rows = Rows(page->lvAddr);
         const std::vector<bool> before = Ticks(page->lvAddr);
@@ -409,7 +380,7 @@ TEST_F(ReviewPage, OptionsOkMatchesAgainAndCancelChangesNothing) {
         Open();
         ASSERT_EQ(TabText(page->tAddr), "Contacts (0 Dup)");
         ClickWidget(page->cbAddrAll);
-        ClickTick(page->lvAddr, 2);
+        ClickCheckBox(page->lvAddr, 2);
         const std::vector<bool> ticks = Ticks(page->lvAddr);
 
         bool shown = false;
@@ -464,7 +435,7 @@ TEST_F(ReviewPage, PicturesOfTheDuplicatesAndTheLoadAllView) {
     Open();
     EXPECT_TRUE(SaveScreenshot(page.get(), "ReviewPage_Duplicates"));
     ClickWidget(page->cbAddrAll);
-    ClickTick(page->lvAddr, 1);
+    ClickCheckBox(page->lvAddr, 1);
     EXPECT_TRUE(SaveScreenshot(page.get(), "ReviewPage_LoadAll"));
 }
 

@@ -95,30 +95,6 @@ std::set<std::string> LoadedIds(RecordKindMask kind) {
     return ids;
 }
 
-// Where the view draws the check box of an item.
-QRect CheckBoxRect(QTreeView& view, const QModelIndex& index) {
-    struct Probe : QStyledItemDelegate {
-        using QStyledItemDelegate::initStyleOption;
-    };
-    QStyleOptionViewItem option;
-    option.initFrom(view.viewport());
-    option.rect = view.visualRect(index);
-    option.widget = &view;
-    Probe().initStyleOption(&option, index);
-    return view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
-}
-
-void ClickAt(QWidget* widget, QPoint at) {
-    const QPointF local(at);
-    const QPointF global = widget->mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &release);
-}
-
 class WholeJob : public WizardTest, public ::testing::WithParamInterface<JobCase> {
 protected:
     void SetUp() override {
@@ -183,8 +159,7 @@ TEST_P(WholeJob, DeletesExactlyTheTickedRecords) {
         ASSERT_TRUE(model->IsTicked(row));
     view->scrollToTop();
     QCoreApplication::processEvents();
-    const QModelIndex first = model->index(0, 0);
-    ClickAt(view->viewport(), CheckBoxRect(*view, first).center());
+    ClickCheckBox(view, 0);
     ASSERT_FALSE(model->IsTicked(0));
     const std::string kept = RecordId(job.kind, model->RecordAt(0));
     std::set<std::string> ticked;

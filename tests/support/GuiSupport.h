@@ -17,7 +17,10 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 #include <cstring>
 #include <functional>
@@ -140,18 +143,44 @@ template <class T> T* Child(const QObject* root, const char* name) {
     return child;
 }
 
-// A left click in the middle of the widget, as the mouse gives it.
-inline void ClickWidget(QWidget* widget) {
+// A left click at a point of the widget, as the mouse gives it.
+inline void ClickAt(QWidget* widget, QPoint at) {
     if (!widget)
         return;
-    QPointF local = QRectF(widget->rect()).center();
-    QPointF global = widget->mapToGlobal(local);
+    const QPointF local(at);
+    const QPointF global = widget->mapToGlobal(local);
     QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &release);
+}
+
+// A left click in the middle of the widget.
+inline void ClickWidget(QWidget* widget) {
+    if (widget)
+        ClickAt(widget, widget->rect().center());
+}
+
+// Where a list view draws the check box of an item.
+inline QRect CheckBoxRect(QTreeView& view, const QModelIndex& index) {
+    struct Probe : QStyledItemDelegate {
+        using QStyledItemDelegate::initStyleOption;
+    };
+    QStyleOptionViewItem option;
+    option.initFrom(view.viewport());
+    option.rect = view.visualRect(index);
+    option.widget = &view;
+    Probe().initStyleOption(&option, index);
+    return view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
+}
+
+// A click on the check box of a row of a list view.
+inline void ClickCheckBox(QTreeView* view, int row) {
+    const QRect box = CheckBoxRect(*view, view->model()->index(row, 0));
+    ASSERT_TRUE(box.isValid());
+    ClickAt(view->viewport(), box.center());
 }
 
 // Runs action on the next modal dialog of class T once the event loop shows
