@@ -1,11 +1,23 @@
 #include "CxSFAddr.h"
 
-#include "CxDebugUtil.h"
 #include "CxSFParamParser.h"
 #include "CxText.h"
 
-#include <memory>
-#include <vector>
+namespace {
+
+constexpr CxSFKindTexts kTexts = {
+    .readStart = "Start loading salesforce Contacts from temperary file: %s",
+    .count = "There are %d Contact records in total.",
+    .readDone = "Load salesforce Contacts information from file successfully.",
+    .writeStart = "Start saving salesforce Contacts information to file: %s",
+    .writeDone = "Save salesforce Contacts information to file successfully.",
+    .loadStart = "Start loading SalesForce Contacts.",
+    .loadDone = "Load SalesForce Contacts information successfully.",
+    .loadFailed = "Failed to load SalesForce Contacts information.",
+};
+static_assert(kTexts.HasValidFormats());
+
+} // namespace
 
 CxSFAddrUtil::CxSFAddrUtil()
     : m_bAddrAccount(true), m_bAddrContact(true), m_bAddrLead(true), m_nAddrOption(2) {
@@ -22,14 +34,15 @@ CxSFAddrUtil::~CxSFAddrUtil() {
 }
 
 bool CxSFAddrUtil::Load() {
-    DEBUG_LOG(LOG_NORMAL, "Start loading SalesForce Contacts.");
-    Clear();
-    if (LoadFromHelper()) {
-        DEBUG_LOG(LOG_NORMAL, "Load SalesForce Contacts information successfully.");
-        return true;
-    }
-    DEBUG_LOG(LOG_CRITICAL, "Failed to load SalesForce Contacts information.");
-    return false;
+    return LoadKind(kTexts, __FILE__, __LINE__);
+}
+
+bool CxSFAddrUtil::ReadDataFile(const char* fileName) {
+    return ReadKindFile(fileName, kTexts, __FILE__, __LINE__);
+}
+
+bool CxSFAddrUtil::WriteDataFile(const char* fileName) {
+    return WriteKindFile(fileName, kTexts, __FILE__, __LINE__);
 }
 
 bool CxSFAddrUtil::AddKindParams(CxSFParamParser& params) const {
@@ -39,62 +52,8 @@ bool CxSFAddrUtil::AddKindParams(CxSFParamParser& params) const {
            params.SetParam(1103, ptText, m_bAddrLead ? "1" : "0");
 }
 
-bool CxSFAddrUtil::ReadDataFile(const char* fileName) {
-    const char* name = DataFileNameOr(fileName);
-    DEBUG_LOG(LOG_NORMAL, "Start loading salesforce Contacts from temperary file: %s", name);
-    const std::string path = DataPath(name);
-    CxFile& file = *m_pFile;
-    file.Close();
-    if (!file.Open(path.c_str(), "rb")) {
-        DEBUG_LOG(LOG_CRITICAL, "Failed to open file: %s", path.c_str());
-        return false;
-    }
-    uint32_t count = 0;
-    bool whole = ReadRecordCount(file, count);
-    if (whole)
-        DEBUG_LOG(LOG_NORMAL, "There are %d Contact records in total.", static_cast<int>(count));
-    std::vector<std::unique_ptr<SFAddrRec>> records;
-    whole = whole && ReadFileRecords(count, records);
-    file.Close();
-    if (!whole) {
-        DEBUG_LOG(LOG_CRITICAL, "Data file is truncated: %s", path.c_str());
-        return false;
-    }
-    for (std::unique_ptr<SFAddrRec>& rec : records) {
-        // A deletion mark is the user's decision, never the helper's.
-        if (rec->ChangeAction == kChangeActionDelete) {
-            rec->ChangeAction = 0;
-            DEBUG_LOG(LOG_CRITICAL, "Record %s arrived marked for deletion; the mark was cleared.",
-                      rec->Id);
-        }
-        CommAddrRec common;
-        ToCommonContact(rec.get(), &common);
-        KeepLinked(std::move(rec), m_pCollection->AddRecord(&common));
-    }
-    DEBUG_LOG(LOG_NORMAL, "Load salesforce Contacts information from file successfully.");
-    return true;
-}
-
-bool CxSFAddrUtil::WriteDataFile(const char* fileName) {
-    const char* name = DataFileNameOr(fileName);
-    DEBUG_LOG(LOG_NORMAL, "Start saving salesforce Contacts information to file: %s", name);
-    const std::string path = DataPath(name);
-    CxFile& file = *m_pFile;
-    file.Close();
-    if (!file.Open(path.c_str(), "wb")) {
-        DEBUG_LOG(LOG_CRITICAL, "Failed to open file: %s", path.c_str());
-        return false;
-    }
-    DEBUG_LOG(LOG_NORMAL, "There are %d Contact records in total.",
-              static_cast<int>(m_pRecordList->GetCount()));
-    bool written = WriteFileRecords();
-    file.Close();
-    if (!written || file.HasFailed()) {
-        DEBUG_LOG(LOG_CRITICAL, "Failed to write file: %s", path.c_str());
-        return false;
-    }
-    DEBUG_LOG(LOG_NORMAL, "Save salesforce Contacts information to file successfully.");
-    return true;
+void CxSFAddrUtil::FillCommonRecord(const SFAddrRec& rec, CommAddrRec& common) const {
+    ToCommonContact(&rec, &common);
 }
 
 bool CxSFAddrUtil::ToCommonContact(const SFAddrRec* rec, CommAddrRec* common) {

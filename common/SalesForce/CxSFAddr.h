@@ -44,6 +44,8 @@ public:
 protected:
     // The three contact sources, as "1" or "0" each.
     bool AddKindParams(CxSFParamParser& params) const override;
+    // The whole contact, through ToCommonContact.
+    void FillCommonRecord(const SFAddrRec& rec, CommAddrRec& common) const override;
 
 private:
     bool m_bAddrAccount;

@@ -367,6 +367,30 @@ void CxSFBaseUtil::RequestStopIfRunning() {
         ini.WriteString(kStatusSection, "Stop", "1");
 }
 
+bool CxSFBaseUtil::LoadKind(const CxSFKindTexts& texts, const char* srcFile, int srcLine) {
+    DebugLog.Log(LOG_NORMAL, srcFile, srcLine, "%s", texts.loadStart);
+    Clear();
+    if (LoadFromHelper()) {
+        DebugLog.Log(LOG_NORMAL, srcFile, srcLine, "%s", texts.loadDone);
+        return true;
+    }
+    DebugLog.Log(LOG_CRITICAL, srcFile, srcLine, "%s", texts.loadFailed);
+    return false;
+}
+
+bool CxSFBaseUtil::OpenDataFile(CxFile& file, const char* fileName, const char* mode,
+                                const char* startFormat, const char* srcFile, int srcLine,
+                                std::string& path) const {
+    const char* name = DataFileNameOr(fileName);
+    DebugLog.Log(LOG_NORMAL, srcFile, srcLine, startFormat, name);
+    path = DataPath(name);
+    file.Close();
+    if (file.Open(path.c_str(), mode))
+        return true;
+    DebugLog.Log(LOG_CRITICAL, srcFile, srcLine, "Failed to open file: %s", path.c_str());
+    return false;
+}
+
 bool CxSFBaseUtil::LoadFromHelper() {
     // Records an earlier run left must never pass for this run's.
     if (m_szDataFileName[0])

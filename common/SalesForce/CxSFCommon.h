@@ -4,14 +4,16 @@
 // the data file object and the list of CRM records).
 #pragma once
 
+#include "CxDebugUtil.h"
 #include "CxFile.h"
 #include "CxList.h"
+#include "CxNewCopy.h"
 #include "CxSFDataReader.h"
 #include "SFRecords.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,42 @@ std::string JoinFolderFile(const char* folder, const char* fileName);
 
 // The record kinds, each with one helper runner for the whole program.
 enum SFKind : int { skNone = -1, skAddr = 0, skDate = 1, skTask = 2, skNote = 3 };
+
+// True when format has exactly one conversion, '%' followed by conv, and no
+// other '%'.
+constexpr bool IsOneArgFormat(const char* format, char conv) {
+    int found = 0;
+    for (const char* p = format; p && *p; ++p) {
+        if (*p != '%')
+            continue;
+        if (p[1] != conv)
+            return false;
+        ++found;
+        ++p;
+    }
+    return found == 1;
+}
+
+// The log texts of one kind's data file and load. readStart and writeStart are
+// printf formats of the data file name (%s), count of the number of records
+// (%d); the others are logged as they are.
+struct CxSFKindTexts {
+    const char* readStart;
+    const char* count;
+    const char* readDone;
+    const char* writeStart;
+    const char* writeDone;
+    const char* loadStart;
+    const char* loadDone;
+    const char* loadFailed;
+
+    // For a static_assert on each kind's table: the formats match the
+    // arguments the shared code passes.
+    constexpr bool HasValidFormats() const {
+        return IsOneArgFormat(readStart, 's') && IsOneArgFormat(count, 'd') &&
+               IsOneArgFormat(writeStart, 's');
+    }
+};
 
 class CxSFBaseUtil {
 public:
@@ -113,6 +151,14 @@ protected:
     // Values the kind sends after the common ones; false when one was refused.
     virtual bool AddKindParams(CxSFParamParser& params) const;
 
+    // Every kind's Load, logged with its texts as from srcFile and srcLine (the
+    // kind's call): Clear, then LoadFromHelper.
+    bool LoadKind(const CxSFKindTexts& texts, const char* srcFile, int srcLine);
+    // The first steps of reading or writing a data file (mode "rb" or "wb"):
+    // logs startFormat with the file name, closes file and opens the name's
+    // path in the data folder (path). False, logged, when it cannot be opened.
+    bool OpenDataFile(CxFile& file, const char* fileName, const char* mode, const char* startFormat,
+                      const char* srcFile, int srcLine, std::string& path) const;
     // The load request after the kind's Clear: deletes the old data file, runs
     // the helper, and reads the new data file only after a clean run without a
     // reported error. False otherwise, with HasError and GetLastError set.
@@ -199,13 +245,7 @@ public:
     TRec* KeepRecord(const TRec* rec) {
         if (!rec || !m_pRecordList)
             return nullptr;
-        TRec* copy = nullptr;
-        try {
-            copy = new TRec(*rec);
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-        return AdoptRecord(copy);
+        return AdoptRecord(NewCopy(*rec));
     }
 
     // Removes a record of the list, with its entry in the collection, and frees
@@ -229,6 +269,78 @@ public:
     bool WriteRecord(const TRec* rec) { return rec && m_pFile && WriteSFRecord(*m_pFile, *rec); }
 
 protected:
+    // Every kind's ReadDataFile, logged with its texts as from srcFile and
+    // srcLine (the kind's call). A deletion mark a record arrives with is
+    // cleared; each record gets an entry in the collection (FillCommonRecord).
+    bool ReadKindFile(const char* fileName, const CxSFKindTexts& texts, const char* srcFile,
+                      int srcLine) {
+        CxFile& file = *m_pFile;
+        std::string path;
+        if (!OpenDataFile(file, fileName, "rb", texts.readStart, srcFile, srcLine, path))
+            return false;
+        uint32_t count = 0;
+        bool whole = ReadRecordCount(file, count);
+        if (whole)
+            DebugLog.Log(LOG_NORMAL, srcFile, srcLine, texts.count, static_cast<int>(count));
+        std::vector<std::unique_ptr<TRec>> records;
+        whole = whole && ReadFileRecords(count, records);
+        file.Close();
+        if (!whole) {
+            DebugLog.Log(LOG_CRITICAL, srcFile, srcLine, "Data file is truncated: %s",
+                         path.c_str());
+            return false;
+        }
+        for (size_t i = 0; i < records.size(); ++i) {
+            std::unique_ptr<TRec>& rec = records[i];
+            // A deletion mark is the user's decision, never the helper's.
+            if (rec->ChangeAction == kChangeActionDelete) {
+                rec->ChangeAction = 0;
+                DebugLog.Log(LOG_CRITICAL, srcFile, srcLine,
+                             "Record %s arrived marked for deletion; the mark was cleared.",
+                             RecordName(*rec, i).c_str());
+            }
+            CommonRecord common;
+            FillCommonRecord(*rec, common);
+            KeepLinked(std::move(rec), m_pCollection->AddRecord(&common));
+        }
+        DebugLog.Log(LOG_NORMAL, srcFile, srcLine, "%s", texts.readDone);
+        return true;
+    }
+
+    // Every kind's WriteDataFile, logged as ReadKindFile is.
+    bool WriteKindFile(const char* fileName, const CxSFKindTexts& texts, const char* srcFile,
+                       int srcLine) {
+        CxFile& file = *m_pFile;
+        std::string path;
+        if (!OpenDataFile(file, fileName, "wb", texts.writeStart, srcFile, srcLine, path))
+            return false;
+        DebugLog.Log(LOG_NORMAL, srcFile, srcLine, texts.count,
+                     static_cast<int>(m_pRecordList->GetCount()));
+        const bool written = WriteFileRecords();
+        file.Close();
+        if (!written || file.HasFailed()) {
+            DebugLog.Log(LOG_CRITICAL, srcFile, srcLine, "Failed to write file: %s", path.c_str());
+            return false;
+        }
+        DebugLog.Log(LOG_NORMAL, srcFile, srcLine, "%s", texts.writeDone);
+        return true;
+    }
+
+    // Fills the default-constructed entry of a record read from the data file;
+    // here only its source, a kind with more to carry over overrides it.
+    virtual void FillCommonRecord(const TRec& /*rec*/, CommonRecord& common) const {
+        common.SourceType = kSourceTypeSalesForce;
+    }
+
+    // How the log names the record at index of the data file: its Id, or, for
+    // a kind whose records have none, its place counted from 1.
+    static std::string RecordName(const TRec& rec, size_t index) {
+        if constexpr (requires { rec.Id; })
+            return rec.Id;
+        else
+            return std::to_string(index + 1);
+    }
+
     // Appends a record allocated with new to the list; the list owns it then.
     TRec* AdoptRecord(TRec* rec) {
         if (!rec)

@@ -11,11 +11,11 @@
 #pragma once
 
 #include "CxList.h"
+#include "CxNewCopy.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 template <class TRec> class CommRecordMgr {
 public:
@@ -30,12 +30,9 @@ public:
     TRec* AddRecord(const TRec* rec) {
         if (!rec)
             return nullptr;
-        TRec* copy = nullptr;
-        try {
-            copy = new TRec(*rec);
-        } catch (const std::bad_alloc&) {
+        TRec* copy = NewCopy(*rec);
+        if (!copy)
             return nullptr;
-        }
         if (rec->NativeData && rec->NativeSize > 0) {
             copy->NativeData = std::malloc(rec->NativeSize);
             if (copy->NativeData)
