@@ -78,20 +78,6 @@ void Configure(const KindLoad& kind, const char* folder) {
     util.SetLogLevel(AppSettings.LogLevel);
 }
 
-// Points the wait window at the kind's progress file (which deletes one left
-// by an earlier run). A path the window cannot hold whole is not followed.
-void FollowStatusFile(const KindLoad& kind, const char* folder) {
-    char path[kPathCapacity];
-    int len = std::snprintf(path, sizeof(path), "%s%s", folder, kind.pszStatusFile);
-    if (len < 0 || static_cast<size_t>(len) >= sizeof(path)) {
-        DEBUG_LOG(LOG_HIGH, "The status file path is too long to follow: %s%s", folder,
-                  kind.pszStatusFile);
-        SetWaitStatusFile(nullptr);
-        return;
-    }
-    SetWaitStatusFile(path);
-}
-
 // Runs the helper of every chosen kind; true when every load succeeded.
 bool LoadChosenKinds(const char* folder) {
     const KindLoad kinds[] = {
@@ -109,7 +95,7 @@ bool LoadChosenKinds(const char* folder) {
         SetWaitMessage(kind.pszMessage);
         std::this_thread::sleep_for(kMessagePause);
         Configure(kind, folder);
-        FollowStatusFile(kind, folder);
+        SetWaitStatusFileIn(folder, kind.pszStatusFile);
         if (!kind.pUtil->Load())
             loaded = false;
     }

@@ -2,6 +2,7 @@
 
 #include "Apputil.h"
 #include "CrmData.h"
+#include "CrmFixture.h"
 #include "CxText.h"
 #include "TestSupport.h"
 
@@ -15,18 +16,7 @@
 
 namespace {
 
-// Rule flags as the settings file gives them by default.
-void SetDefaultRules(TAppSettings& s) {
-    s.CaseSensitive = false;
-    s.CompareEmpty = false;
-    s.AddrDisplayName = s.AddrFirstName = s.AddrLastName = s.AddrEmail = true;
-    s.AddrDepartment = s.AddrTitle = s.AddrPhone = s.AddrAddress = false;
-    s.AddrBirthday = s.AddrNote = false;
-    s.DateSubject = s.DateStartTime = s.DateEndTime = s.DateAllDayEvent = true;
-    s.DateLocation = s.DateRecur = s.DateNote = false;
-    s.TaskSubject = s.TaskImportance = s.TaskDueDate = true;
-    s.TaskNote = false;
-}
+using testsupport::SetDefaultRules;
 
 void ClearRules(TAppSettings& s) {
     s.AddrDisplayName = s.AddrFirstName = s.AddrLastName = s.AddrEmail = false;
@@ -51,30 +41,11 @@ protected:
     void SetUp() override {
         m_saved = AppSettings;
         SetDefaultRules(AppSettings);
-        CrmData.AddrUtil = new CxSFAddrUtil;
-        CrmData.DateUtil = new CxSFDateUtil;
-        CrmData.TaskUtil = new CxSFTaskUtil;
-        CrmData.NoteUtil = new CxSFNoteUtil;
-        for (CxSFBaseUtil* util : std::initializer_list<CxSFBaseUtil*>{
-                 CrmData.AddrUtil, CrmData.DateUtil, CrmData.TaskUtil, CrmData.NoteUtil})
-            util->SetDataFolder(m_dir.Folder().c_str());
-        CrmData.AddrDupList = new CxList;
-        CrmData.DateDupList = new CxList;
-        CrmData.TaskDupList = new CxList;
-        CrmData.NoteDupList = new CxList;
     }
-    void TearDown() override {
-        FreeCrmData();
-        AppSettings = m_saved;
-    }
+    void TearDown() override { AppSettings = m_saved; }
 
     template <class TUtil> typename TUtil::Record* Add(TUtil* util, typename TUtil::Record rec) {
-        typename TUtil::CommonRecord common;
-        auto* kept = util->KeepRecord(&rec);
-        auto* entry = util->GetCollection()->AddRecord(&common);
-        kept->Entry = entry;
-        entry->NativeData = kept;
-        return kept;
+        return testsupport::HandMadeCrmData::Keep(util, rec);
     }
 
     SFAddrRec* AddContact(const char* name, const char* email, double time, int32_t kind = 0) {
@@ -86,7 +57,7 @@ protected:
         return Add(CrmData.AddrUtil, rec);
     }
 
-    testsupport::TempDir m_dir;
+    testsupport::HandMadeCrmData m_data;
     TAppSettings m_saved;
 };
 

@@ -161,20 +161,6 @@ std::string Format(const char* format, const char* a, const char* b) {
     return out;
 }
 
-// Points the wait window at the kind's progress file in the data folder; a
-// path the window cannot hold whole is not followed.
-void FollowStatusFile(const char* folder, const TCleanKind& kind) {
-    char path[kPathCapacity];
-    const int len = std::snprintf(path, sizeof(path), "%s%s", folder, kind.pszStatusFile);
-    if (len < 0 || static_cast<size_t>(len) >= sizeof(path)) {
-        DEBUG_LOG(LOG_HIGH, "The status file path is too long to follow: %s%s", folder,
-                  kind.pszStatusFile);
-        SetWaitStatusFile(nullptr);
-        return;
-    }
-    SetWaitStatusFile(path);
-}
-
 // One kind to submit, and what its submission gave.
 struct TSubmission {
     TSubmission(const TCleanKind* kind, CxSFBaseUtil* util) : pKind(kind), pUtil(util) {}
@@ -197,7 +183,7 @@ bool SubmitAll(std::vector<TSubmission>& submissions) {
         return false;
     }
     for (TSubmission& s : submissions) {
-        FollowStatusFile(folder, *s.pKind);
+        SetWaitStatusFileIn(folder, s.pKind->pszStatusFile);
         s.bSubmitted = s.pUtil->Submit();
         s.bHasError = s.pUtil->HasError();
         s.sError = s.pUtil->GetLastError();

@@ -321,6 +321,19 @@ void SetWaitStatusFile(const char* pszPath) {
     window->SetStatusFile(pszPath);
 }
 
+void SetWaitStatusFileIn(const char* pszFolder, const char* pszFileName) {
+    const char* folder = pszFolder ? pszFolder : "";
+    const char* file = pszFileName ? pszFileName : "";
+    char path[CxCommWaitWindow::kStatusFileSize];
+    const int len = std::snprintf(path, sizeof(path), "%s%s", folder, file);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof(path)) {
+        DEBUG_LOG(LOG_HIGH, "The status file path is too long to follow: %s%s", folder, file);
+        SetWaitStatusFile(nullptr);
+        return;
+    }
+    SetWaitStatusFile(path);
+}
+
 void StopWaitWindow() {
     if (auto window = CurrentWindow())
         window->Stop();

@@ -202,6 +202,10 @@ void SetWaitMessage(const char* pszText);
 // Deletes the file at a non-empty path first, so that a status line of an
 // earlier run is never shown, then follows it (at most 259 bytes of the path).
 void SetWaitStatusFile(const char* pszPath);
+// SetWaitStatusFile of the file pszFileName in the folder pszFolder (which
+// ends with '/'); a path too long to be followed whole stops the following of
+// a file instead, so that no other file is deleted or shown.
+void SetWaitStatusFileIn(const char* pszFolder, const char* pszFileName);
 void StopWaitWindow();
 std::shared_ptr<CxCommWaitWindow> GetCurrentWaitWindow();
 

@@ -3,10 +3,10 @@
 // the options dialog, and the lists emptied before the wizard loads anew.
 #include "Sfdata.h"
 
+#include "CrmFixture.h"
 #include "DupMatch.h"
 #include "Dupoption.h"
 #include "RecordListView.h"
-#include "ReviewFixture.h"
 #include "WizardSupport.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-// CrmData built by hand for the window tests of the review and clean-up
-// pages: the four exchange objects and duplicate lists, and records kept by
+// CrmData built by hand for the tests of matching and of the review and
+// clean-up pages: the four exchange objects and duplicate lists, and records kept by
 // their exchange object and linked both ways with an entry of the kind's
 // collection, as reading a data file links them.
 #pragma once
