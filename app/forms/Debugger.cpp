@@ -55,11 +55,9 @@ TfmDebug::TfmDebug(QWidget* owner) : TFixedDialog(owner, "Tessmark Debug Log Opt
     edtFile = GroupBox1->edtFile;
     btnFile = GroupBox1->btnFile;
 
-    btnOK = new QPushButton(Utf8("&OK"), this);
-    btnOK->setObjectName("btnOK");
+    btnOK = NewButton(this, "btnOK", "&OK");
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(Utf8("&Cancel"), this);
-    btnCancel->setObjectName("btnCancel");
+    btnCancel = NewButton(this, "btnCancel", "&Cancel");
     connect(btnOK, &QPushButton::clicked, this, &TfmDebug::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfmDebug::btnCancelClick);
 
@@ -81,11 +79,7 @@ TfmDebug::TfmDebug(QWidget* owner) : TFixedDialog(owner, "Tessmark Debug Log Opt
     body->addStretch(1);
     body->addLayout(buttons);
 
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(0, 0, 0, 0);
-    top->setSpacing(0);
-    top->addWidget(Panel1);
-    top->addLayout(body, 1);
+    StackUnderBanner(this, Panel1, body);
 
     cbEnable->setChecked(AppSettings.EnableDebug);
     cbxLevel->clear();

@@ -22,12 +22,6 @@ QLabel* NewLabel(QWidget* parent, const char* name, const char* text) {
     return label;
 }
 
-QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(Utf8(caption), parent);
-    button->setObjectName(name);
-    return button;
-}
-
 } // namespace
 
 TfmDump::TfmDump(QWidget* owner) : TFixedDialog(owner, "Handle Tessmark Exception", 562, 399) {
@@ -86,11 +80,7 @@ TfmDump::TfmDump(QWidget* owner) : TFixedDialog(owner, "Handle Tessmark Exceptio
     body->addStretch(1);
     body->addLayout(buttons);
 
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(0, 0, 0, 0);
-    top->setSpacing(0);
-    top->addWidget(Panel1);
-    top->addLayout(body, 1);
+    StackUnderBanner(this, Panel1, body);
 }
 
 void TfmDump::lblSupportClick() {

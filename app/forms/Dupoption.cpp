@@ -128,11 +128,9 @@ TfmDupOption::TfmDupOption(QWidget* owner)
         grid->setColumnStretch(3, 1);
     }
 
-    btnOK = new QPushButton(Utf8("&OK"), this);
-    btnOK->setObjectName("btnOK");
+    btnOK = NewButton(this, "btnOK", "&OK");
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(Utf8("&Cancel"), this);
-    btnCancel->setObjectName("btnCancel");
+    btnCancel = NewButton(this, "btnCancel", "&Cancel");
     connect(btnOK, &QPushButton::clicked, this, &TfmDupOption::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfmDupOption::btnCancelClick);
 
@@ -149,11 +147,7 @@ TfmDupOption::TfmDupOption(QWidget* owner)
     buttons->addWidget(btnCancel);
     body->addLayout(buttons);
 
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(0, 0, 0, 0);
-    top->setSpacing(0);
-    top->addWidget(Panel1);
-    top->addLayout(body, 1);
+    StackUnderBanner(this, Panel1, body);
 }
 
 bool TfmDupOption::UpdateData(bool leaving) {

@@ -1,7 +1,9 @@
 #include "FormUtil.h"
 
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 
 void CenterOnDesktop(QWidget* window) {
@@ -26,4 +28,22 @@ TFixedDialog::TFixedDialog(QWidget* owner, const char* caption, int width, int h
 
 void TFixedDialog::reject() {
     done(mrCancel);
+}
+
+QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, int minWidth,
+                       bool autoDefault) {
+    auto* button = new QPushButton(Utf8(caption), parent);
+    button->setObjectName(name);
+    if (minWidth > 0)
+        button->setMinimumWidth(minWidth);
+    button->setAutoDefault(autoDefault);
+    return button;
+}
+
+void StackUnderBanner(QWidget* form, QWidget* banner, QLayout* body) {
+    auto* top = new QVBoxLayout(form);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    top->addWidget(banner);
+    top->addLayout(body, 1);
 }

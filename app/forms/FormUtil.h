@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+class QLayout;
+class QPushButton;
 class QWidget;
 
 // Results of modal dialogs and answers of message boxes.
@@ -17,6 +19,14 @@ inline QString Utf8(const char* text) {
 
 // Moves a top-level window to the middle of the desktop it is on.
 void CenterOnDesktop(QWidget* window);
+
+// A push button with its control name; minWidth 0 leaves the width to the
+// caption. autoDefault false keeps Enter from pressing it when it has focus.
+QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, int minWidth = 0,
+                       bool autoDefault = true);
+
+// Lays out a form as its banner on top and its body below, filling the form.
+void StackUnderBanner(QWidget* form, QWidget* banner, QLayout* body);
 
 // A modal dialog with a fixed client area, a title bar with system menu and
 // close button, centred on the desktop. Closing it in any way other than

@@ -61,14 +61,6 @@ constexpr int kStepCount = sizeof(kStepViews) / sizeof(kStepViews[0]);
 std::mutex g_loadHookMutex;
 std::function<bool()> g_loadHook;
 
-QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(Utf8(caption), parent);
-    button->setObjectName(name);
-    button->setMinimumWidth(100);
-    button->setAutoDefault(false);
-    return button;
-}
-
 // The debug log goes to the data folder. Without one it goes to the program
 // folder, beside the settings file used then, and says so.
 void ConfigureDebugLog(const char* dataFolder) {
@@ -163,11 +155,11 @@ void TfmMain::BuildControls() {
     pBottom = new QWidget(this);
     pBottom->setObjectName("pBottom");
     pBottom->setFixedHeight(kBottomHeight);
-    btnHelp = NewButton(pBottom, "btnHelp", "&Help");
-    btnDebug = NewButton(pBottom, "btnDebug", "&Troubleshooting");
-    btnPrev = NewButton(pBottom, "btnPrev", kStepViews[0].pszPrev);
-    btnNext = NewButton(pBottom, "btnNext", "&Next  >");
-    btnCancel = NewButton(pBottom, "btnCancel", kStepViews[0].pszCancel);
+    btnHelp = NewButton(pBottom, "btnHelp", "&Help", 100, false);
+    btnDebug = NewButton(pBottom, "btnDebug", "&Troubleshooting", 100, false);
+    btnPrev = NewButton(pBottom, "btnPrev", kStepViews[0].pszPrev, 100, false);
+    btnNext = NewButton(pBottom, "btnNext", "&Next  >", 100, false);
+    btnCancel = NewButton(pBottom, "btnCancel", kStepViews[0].pszCancel, 100, false);
     auto* buttons = new QHBoxLayout(pBottom);
     buttons->setContentsMargins(14, 10, 14, 12);
     buttons->setSpacing(8);

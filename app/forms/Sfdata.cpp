@@ -96,14 +96,6 @@ QString NumberText(const char* format, uint32_t value) {
     return Utf8(text);
 }
 
-QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(Utf8(caption), parent);
-    button->setObjectName(name);
-    button->setMinimumWidth(110);
-    button->setAutoDefault(false);
-    return button;
-}
-
 } // namespace
 
 TfmSFData::TfmSFData(QWidget* parent) : QWidget(parent) {
@@ -138,9 +130,9 @@ void TfmSFData::BuildControls() {
     cbNoteAll = note.cbAll;
     lblNoteCount = note.lblCount;
 
-    btnOption = NewButton(this, "btnOption", "&Options");
-    btnSelAll = NewButton(this, "btnSelAll", "Select All Dups");
-    btnClear = NewButton(this, "btnClear", "Clear Selection");
+    btnOption = NewButton(this, "btnOption", "&Options", 110, false);
+    btnSelAll = NewButton(this, "btnSelAll", "Select All Dups", 110, false);
+    btnClear = NewButton(this, "btnClear", "Clear Selection", 110, false);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addWidget(btnOption);
