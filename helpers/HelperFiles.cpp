@@ -11,6 +11,7 @@ namespace {
 
 const char kErrorSection[] = "Error";
 const char kStatusSection[] = "Status";
+const char kSubmitSection[] = "Submit";
 
 } // namespace
 
@@ -51,11 +52,24 @@ void HelperErrorFile::Add(const std::string& text) {
         ++m_nOmitted;
 }
 
+void HelperErrorFile::SetSubmitSummary(size_t marked, size_t deleted,
+                                       const std::string& resultsPath) {
+    m_bHasSummary = true;
+    m_nMarked = marked;
+    m_nDeleted = deleted;
+    m_resultsPath = resultsPath;
+}
+
 bool HelperErrorFile::Write() {
     if (m_path.empty())
         return false;
     CxIniUtil ini(nullptr, nullptr);
     ini.SetPath(m_path.c_str());
+    if (m_bHasSummary) {
+        ini.WriteString(kSubmitSection, "Marked", std::to_string(m_nMarked).c_str());
+        ini.WriteString(kSubmitSection, "Deleted", std::to_string(m_nDeleted).c_str());
+        ini.WriteString(kSubmitSection, "Results", m_resultsPath.c_str());
+    }
     std::vector<std::string> entries = m_errors;
     if (m_nOmitted == 1)
         entries.push_back("1 more error is not listed.");

@@ -23,6 +23,10 @@ public:
     void Add(const std::string& text);
     size_t Count() const { return m_errors.size() + m_nOmitted; }
     const std::vector<std::string>& Errors() const { return m_errors; }
+    // What a submit did: section "Submit" with "Marked" (records marked for
+    // deletion), "Deleted" (records really deleted) and "Results" (the results
+    // file), written with the entries.
+    void SetSubmitSummary(size_t marked, size_t deleted, const std::string& resultsPath);
     // Writes every entry and the count (0 included); false when it could not.
     bool Write();
 
@@ -30,6 +34,10 @@ private:
     std::string m_path;
     std::vector<std::string> m_errors;
     size_t m_nOmitted = 0;
+    bool m_bHasSummary = false;
+    size_t m_nMarked = 0;
+    size_t m_nDeleted = 0;
+    std::string m_resultsPath;
 };
 
 // The one-line progress message, replaced whole on every change so that a

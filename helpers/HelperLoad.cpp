@@ -2,7 +2,9 @@
 // temporary name and renamed into place only when it is complete.
 #include "CxDebugUtil.h"
 #include "CxFile.h"
+#include "HelperDataFile.h"
 #include "HelperSession.h"
+#include "LoadFilter.h"
 #include "RecordMapping.h"
 
 #include <cerrno>
@@ -23,29 +25,9 @@ template <class Rec> struct Source {
     void (*map)(OrgRow&, Rec&);
 };
 
-bool EventInRange(const HelperRequest& req, const SFDateRec& rec) {
-    if (req.rangeStart <= 0 && req.rangeEnd <= 0)
-        return true;
-    if (rec.StartTime < 0.001)
-        return false; // no start: not in any range
-    if (req.rangeStart > 0 && rec.StartTime < req.rangeStart)
-        return false;
-    // The end day counts whole.
-    if (req.rangeEnd > 0 && rec.StartTime >= static_cast<double>(req.rangeEnd) + 1.0)
-        return false;
-    return true;
-}
-
-bool Keep(const HelperRequest& req, const SFDateRec& rec) {
-    return EventInRange(req, rec);
-}
-template <class Rec> bool Keep(const HelperRequest&, const Rec&) {
-    return true;
-}
-
 template <class Rec>
-StreamResult StreamTable(HelperSession& s, CxFile& file, const Source<Rec>& src, uint32_t& written,
-                         std::string& why) {
+StreamResult StreamTable(HelperSession& s, DataFileWriter& file, const Source<Rec>& src,
+                         uint32_t& written, std::string& why) {
     int64_t total = s.org.CountRows(src.table);
     if (total < 0) {
         why = "Database error: " + s.org.LastError();
@@ -64,8 +46,8 @@ StreamResult StreamTable(HelperSession& s, CxFile& file, const Source<Rec>& src,
         Rec rec;
         row.Next();
         src.map(row, rec);
-        if (Keep(s.req, rec)) {
-            if (!WriteSFRecord(file, rec)) {
+        if (KeepOnLoad(s.req, rec)) {
+            if (!file.Write(rec)) {
                 why = "cannot be written";
                 return StreamResult::Failed;
             }
@@ -86,8 +68,9 @@ StreamResult StreamTable(HelperSession& s, CxFile& file, const Source<Rec>& src,
 }
 
 template <class Rec>
-StreamResult StreamAll(HelperSession& s, CxFile& file, const std::vector<Source<Rec>>& sources,
-                       uint32_t& written, std::string& why) {
+StreamResult StreamAll(HelperSession& s, DataFileWriter& file,
+                       const std::vector<Source<Rec>>& sources, uint32_t& written,
+                       std::string& why) {
     for (const Source<Rec>& src : sources) {
         StreamResult r = StreamTable(s, file, src, written, why);
         if (r != StreamResult::Done)
@@ -96,7 +79,8 @@ StreamResult StreamAll(HelperSession& s, CxFile& file, const std::vector<Source<
     return StreamResult::Done;
 }
 
-StreamResult StreamKind(HelperSession& s, CxFile& file, uint32_t& written, std::string& why) {
+StreamResult StreamKind(HelperSession& s, DataFileWriter& file, uint32_t& written,
+                        std::string& why) {
     const HelperRequest& req = s.req;
     switch (req.kind) {
     case HelperKind::Addr: {
@@ -120,46 +104,13 @@ StreamResult StreamKind(HelperSession& s, CxFile& file, uint32_t& written, std::
     return StreamResult::Failed;
 }
 
-// Removes the temporary file unless it was renamed into place.
-class TempFile {
-public:
-    explicit TempFile(const std::string& finalPath) {
-        std::string pattern = finalPath + ".XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        int fd = mkostemp(name.data(), O_CLOEXEC); // mode 0600: the records are private
-        if (fd >= 0) {
-            close(fd);
-            m_path = name.data();
-        }
-    }
-    ~TempFile() {
-        if (!m_path.empty())
-            unlink(m_path.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    bool RenameTo(const std::string& finalPath) {
-        if (m_path.empty() || std::rename(m_path.c_str(), finalPath.c_str()) != 0)
-            return false;
-        m_path.clear();
-        return true;
-    }
-
-private:
-    std::string m_path;
-};
-
 } // namespace
 
 int RunLoad(HelperSession& s) {
     const std::string dataPath = s.req.InFolder(s.req.dataFileName);
     const std::string fileError = "The data file \"" + dataPath + "\" cannot be written";
-    TempFile tmp(dataPath);
-    CxFile file;
-    if (tmp.Path().empty() || !file.Open(tmp.Path().c_str(), "wbe")) {
+    DataFileWriter file(dataPath);
+    if (!file.Open()) {
         s.errors.Add(fileError + ": " + std::strerror(errno) + ".");
         return kExitDataFile;
     }
@@ -171,8 +122,7 @@ int RunLoad(HelperSession& s) {
     }
     uint32_t written = 0;
     std::string why;
-    bool ok = WriteRecordCount(file, 0);
-    StreamResult result = ok ? StreamKind(s, file, written, why) : StreamResult::Failed;
+    StreamResult result = StreamKind(s, file, written, why);
     s.org.Exec("COMMIT");
 
     if (result == StreamResult::Stopped) {
@@ -184,14 +134,7 @@ int RunLoad(HelperSession& s) {
         s.errors.Add(why);
         return kExitOrg;
     }
-    file.Close();
-    ok = result == StreamResult::Done && !file.HasFailed();
-    // The count goes in last, over the placeholder at the start.
-    if (ok)
-        ok = file.Open(tmp.Path().c_str(), "r+be") && WriteRecordCount(file, written);
-    file.Close();
-    ok = ok && !file.HasFailed() && tmp.RenameTo(dataPath);
-    if (!ok) {
+    if (result != StreamResult::Done || !file.Commit()) {
         s.errors.Add(fileError + ".");
         return kExitDataFile;
     }

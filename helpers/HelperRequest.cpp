@@ -125,6 +125,26 @@ bool BuildRequest(const ParamMap& values, HelperRequest& req, std::string& error
     req.sourceAccount = Switch(values, kTagSourceAccount);
     req.sourceLead = Switch(values, kTagSourceLead);
 
+    const std::string connection = Text(values, kTagConnection);
+    req.connectionTarget = Text(values, kTagConnectionTarget);
+    if (connection.empty())
+        req.connection = HelperConnection::Unset;
+    else if (strcasecmp(connection.c_str(), "local") == 0)
+        req.connection = HelperConnection::Local;
+    else if (strcasecmp(connection.c_str(), "salesforce") == 0)
+        req.connection = HelperConnection::Salesforce;
+    else {
+        error = "Unknown connection \"" + connection + "\".";
+        return false;
+    }
+    while (req.connection == HelperConnection::Salesforce && !req.connectionTarget.empty() &&
+           req.connectionTarget.back() == '/')
+        req.connectionTarget.pop_back();
+    if (req.connection == HelperConnection::Salesforce && req.connectionTarget.empty()) {
+        error = "The parameter file names no login address for salesforce.";
+        return false;
+    }
+
     if (req.dataFolder.empty()) {
         error = "The parameter file names no data folder.";
         return false;

@@ -19,6 +19,8 @@ enum ParamTag : int32_t {
     kTagReserved = 1010,
     kTagLogLevel = 1011,
     kTagDebug = 1012,
+    kTagConnection = 1013,
+    kTagConnectionTarget = 1014,
     kTagSourceContact = 1101,
     kTagSourceAccount = 1102,
     kTagSourceLead = 1103,
@@ -29,6 +31,10 @@ enum ParamTag : int32_t {
 enum class HelperKind { Addr, Date, Task, Note };
 
 enum HelperRequestCode { kRequestLoad = 1, kRequestSubmit = 2 };
+
+// Where the records live: the local org of the helper's settings file (no
+// connection named), a local org named by path, or the CRM's API at a login URL.
+enum class HelperConnection { Unset, Local, Salesforce };
 
 struct HelperRequest {
     HelperKind kind = HelperKind::Addr;
@@ -50,6 +56,10 @@ struct HelperRequest {
     bool sourceContact = true;
     bool sourceAccount = true;
     bool sourceLead = true;
+    HelperConnection connection = HelperConnection::Unset;
+    // The login URL (no trailing '/') or the local org's path (empty: the
+    // settings file's).
+    std::string connectionTarget;
 
     // The data folder joined with a file name.
     std::string InFolder(const std::string& name) const { return dataFolder + name; }

@@ -1,5 +1,8 @@
 #include "CxDebugUtil.h"
 #include "HelperSession.h"
+#include "SfHttp.h"
+#include "SfPasswordSignIn.h"
+#include "SfRest.h"
 #include "WinUtil.h"
 
 #include <cstdio>
@@ -20,22 +23,56 @@ std::string ConfigureHint(const HelperRequest& req, const std::string& programFo
            "); tessmark-sample-org --out FILE creates a local org.";
 }
 
+// The request against the CRM's API: sign in, then load or submit.
+int ExecuteSalesforce(HelperSession& s) {
+    const HelperRequest& req = s.req;
+    std::string why;
+    if (!IsAllowedUrl(req.connectionTarget, why)) {
+        s.errors.Add(why);
+        return kExitParams;
+    }
+    SfHttp http({s.settings.connectTimeoutS, s.settings.requestTimeoutS});
+    SfPasswordSignIn signIn(req.connectionTarget, req.userName, req.password, req.token);
+    SfRest rest(http, signIn, {4, s.settings.retryDelayMs},
+                [&s] { return s.state.StopRequested(); });
+    s.rest = &rest;
+    s.progress.Set("Signing in to salesforce as " + req.userName);
+    SfFailure failure;
+    if (!rest.SignIn(failure)) {
+        s.errors.Add(failure.text);
+        s.rest = nullptr;
+        return failure.exitCode;
+    }
+    s.userId = rest.Session().userId;
+    DEBUG_LOG(LOG_NORMAL, "Signed in to salesforce as %s.", req.userName.c_str());
+    int code = req.request == kRequestLoad ? RunSalesforceLoad(s) : RunSalesforceSubmit(s);
+    if (!rest.LastLimitInfo().empty())
+        DEBUG_LOG(LOG_NORMAL, "API usage of the org: %s.", rest.LastLimitInfo().c_str());
+    s.rest = nullptr;
+    return code;
+}
+
 // Runs the request once the files of the run are set up.
 int Execute(HelperSession& s) {
     const HelperRequest& req = s.req;
     const std::string programFolder = ProgramFolder();
-    HelperSettings settings = FindHelperSettings(req.dataFolder, programFolder);
-    if (settings.orgPath.empty()) {
+    s.settings = FindHelperSettings(req.dataFolder, programFolder);
+    s.recordDelayMs = s.settings.recordDelayMs;
+    if (req.connection == HelperConnection::Salesforce)
+        return ExecuteSalesforce(s);
+
+    std::string orgPath = s.settings.orgPath;
+    if (req.connection == HelperConnection::Local && !req.connectionTarget.empty())
+        orgPath = req.connectionTarget;
+    if (orgPath.empty()) {
         s.errors.Add(ConfigureHint(req, programFolder));
         return kExitOrg;
     }
-    s.recordDelayMs = settings.recordDelayMs;
-    DEBUG_LOG(LOG_NORMAL, "Local org %s (from %s).", settings.orgPath.c_str(),
-              settings.iniPath.c_str());
+    DEBUG_LOG(LOG_NORMAL, "Local org %s.", orgPath.c_str());
 
     s.progress.Set("Connecting to the local org");
     std::string why;
-    if (!s.org.Open(settings.orgPath, why)) {
+    if (!s.org.Open(orgPath, why)) {
         s.errors.Add(why);
         return kExitOrg;
     }
@@ -65,6 +102,17 @@ int Fail(HelperErrorFile& errors, const std::string& text, int code) {
 }
 
 } // namespace
+
+std::string WithThousands(uint64_t n) {
+    std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
 
 void HelperSession::ShowProgress(const char* what, uint64_t done, uint64_t total) {
     progress.Set(std::string(what) + ": " + std::to_string(done) + " of " + std::to_string(total));

@@ -2,6 +2,7 @@
 // run reports through.
 #pragma once
 
+#include "HelperExit.h"
 #include "HelperFiles.h"
 #include "HelperRequest.h"
 #include "LocalOrg.h"
@@ -9,17 +10,7 @@
 #include <cstdint>
 #include <string>
 
-// Exit status of the program: 0 when it carried out the request (records it
-// could not delete are error-file entries, not a failed run).
-enum HelperExit {
-    kExitOk = 0,
-    kExitUsage = 1,    // no parameter file named on the command line
-    kExitParams = 2,   // parameter file unreadable, or no usable request in it
-    kExitOrg = 3,      // no local org configured, or the database failed
-    kExitLogin = 4,    // user name, password or security token refused
-    kExitDataFile = 5, // data file not written (load) or not read whole (submit)
-    kExitStopped = 6,  // stopped on request
-};
+class SfRest;
 
 struct HelperSession {
     HelperSession(const HelperRequest& request, LocalOrg& localOrg, HelperErrorFile& errorFile,
@@ -40,10 +31,19 @@ struct HelperSession {
     HelperPacer pacer{std::chrono::milliseconds(150)};
     int recordDelayMs = 0;
     std::string userId;
+    HelperSettings settings;
+    SfRest* rest = nullptr; // the CRM's API, when the run goes there
 };
 
+// The local org's load and submit.
 int RunLoad(HelperSession& session);
 int RunSubmit(HelperSession& session);
+// The same through the CRM's API (session.rest signed in).
+int RunSalesforceLoad(HelperSession& session);
+int RunSalesforceSubmit(HelperSession& session);
+
+// "48,311"
+std::string WithThousands(uint64_t n);
 
 // The whole program: argv[1] is the parameter file.
 int RunHelperProgram(int argc, char** argv);

@@ -3,8 +3,10 @@
 #include "CxDebugUtil.h"
 #include "CxFile.h"
 #include "HelperSession.h"
+#include "HelperTargets.h"
 #include "IsoDate.h"
 #include "RecordMapping.h"
+#include "SubmitReport.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -15,110 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct DeleteTarget {
-    const char* table;
-    std::string id; // empty for a note, which is found by its Seq
-    int64_t seq = 0;
-
-    std::string Describe() const {
-        return id.empty() ? "Note " + std::to_string(seq) : "Record " + id;
-    }
-};
-
-const char* AddrTable(int32_t objectKind) {
-    switch (objectKind) {
-    case kObjectContact:
-        return "Contact";
-    case kObjectAccount:
-        return "Account";
-    case kObjectLead:
-        return "Lead";
-    default:
-        return nullptr;
-    }
-}
-
-// The target of a record marked for deletion; false (with an error entry)
-// when the record does not say where it lives.
-bool TargetOf(HelperSession& s, const SFAddrRec& rec, DeleteTarget& t) {
-    t.table = AddrTable(rec.ObjectKind);
-    t.id = rec.Id;
-    if (!t.table) {
-        s.errors.Add("Record " + t.id + " has the unknown object kind " +
-                     std::to_string(rec.ObjectKind) + " and was not deleted.");
-        return false;
-    }
-    return true;
-}
-bool TargetOf(HelperSession&, const SFDateRec& rec, DeleteTarget& t) {
-    t.table = "Event";
-    t.id = rec.Id;
-    return true;
-}
-bool TargetOf(HelperSession&, const SFTaskRec& rec, DeleteTarget& t) {
-    t.table = "Task";
-    t.id = rec.Id;
-    return true;
-}
-bool TargetOf(HelperSession&, const SFNoteRec& rec, DeleteTarget& t) {
-    t.table = "Note";
-    t.seq = rec.HelperData;
-    return true;
-}
-
-// Reads every record of the file; only a file read to its last byte counts.
-template <class Rec>
-bool ReadTargets(HelperSession& s, CxFile& file, std::vector<DeleteTarget>& targets,
-                 std::string& why) {
-    uint32_t count = 0;
-    if (!ReadRecordCount(file, count)) {
-        why = "has no record count";
-        return false;
-    }
-    std::set<std::string> seen;
-    for (uint32_t i = 0; i < count; ++i) {
-        auto rec = std::make_unique<Rec>();
-        if (!ReadSFRecord(file, *rec)) {
-            why = "ends inside record " + std::to_string(i + 1) + " of " + std::to_string(count);
-            return false;
-        }
-        if (rec->ChangeAction != kChangeActionDelete)
-            continue;
-        DeleteTarget t;
-        if (!TargetOf(s, *rec, t))
-            continue;
-        std::string key = std::string(t.table) + "/" + t.id + "/" + std::to_string(t.seq);
-        if (seen.insert(key).second)
-            targets.push_back(std::move(t));
-    }
-    char extra;
-    if (file.ReadBytes(&extra, 1)) {
-        why = "holds more bytes than its " + std::to_string(count) + " records";
-        return false;
-    }
-    return true;
-}
-
-bool ReadDataFile(HelperSession& s, const std::string& path, std::vector<DeleteTarget>& targets,
-                  std::string& why) {
-    CxFile file;
-    if (!file.Open(path.c_str(), "rbe")) {
-        why = "cannot be opened";
-        return false;
-    }
-    switch (s.req.kind) {
-    case HelperKind::Addr:
-        return ReadTargets<SFAddrRec>(s, file, targets, why);
-    case HelperKind::Date:
-        return ReadTargets<SFDateRec>(s, file, targets, why);
-    case HelperKind::Task:
-        return ReadTargets<SFTaskRec>(s, file, targets, why);
-    case HelperKind::Note:
-        return ReadTargets<SFNoteRec>(s, file, targets, why);
-    }
-    return false;
-}
 
 void AppendJsonText(std::string& out, const char* text, size_t len) {
     out += '"';
@@ -204,9 +102,9 @@ public:
         TableStatements* ts = Statements(t.table);
         if (!ts)
             return DeleteResult::Failed;
-        OrgStatement& find = t.id.empty() ? ts->bySeq : ts->byId;
+        OrgStatement& find = std::string(t.table) == "Note" ? ts->bySeq : ts->byId;
         find.Reset();
-        if (t.id.empty())
+        if (std::string(t.table) == "Note")
             find.BindInt(1, t.seq);
         else
             find.BindText(1, t.id);
@@ -238,6 +136,33 @@ public:
     }
 
     bool Ok() const { return m_bOk; }
+
+    // The contacts, opportunities and cases of an account (tables the org
+    // lacks count 0); false on a database failure.
+    bool CountRelated(const std::string& accountId, int64_t counts[3]) {
+        const char* tables[3] = {"Contact", "Opportunity", "Case"};
+        for (int k = 0; k < 3; ++k) {
+            counts[k] = 0;
+            OrgStatement exists;
+            if (!exists.Prepare(m_s.org.Db(), "SELECT count(*) FROM sqlite_master WHERE type = "
+                                              "'table' AND name = ?"))
+                return false;
+            exists.BindText(1, tables[k]);
+            if (exists.Step() != SQLITE_ROW)
+                return false;
+            if (sqlite3_column_int(exists.Get(), 0) == 0)
+                continue;
+            OrgStatement count;
+            if (!count.Prepare(m_s.org.Db(), std::string("SELECT count(*) FROM \"") + tables[k] +
+                                                 "\" WHERE AccountId = ?"))
+                return false;
+            count.BindText(1, accountId);
+            if (count.Step() != SQLITE_ROW)
+                return false;
+            counts[k] = sqlite3_column_int64(count.Get(), 0);
+        }
+        return true;
+    }
 
 private:
     TableStatements* Statements(const char* table) {
@@ -272,7 +197,7 @@ int RunSubmit(HelperSession& s) {
     std::vector<DeleteTarget> targets;
     std::string why;
     s.progress.Set("Reading " + s.req.dataFileName);
-    if (!ReadDataFile(s, dataPath, targets, why)) {
+    if (!ReadDeleteTargets(s, dataPath, targets, why)) {
         s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
         return kExitDataFile;
     }
@@ -283,33 +208,76 @@ int RunSubmit(HelperSession& s) {
         s.errors.Add("Database error: " + s.org.LastError());
         return kExitOrg;
     }
+    // Accounts go last: deleting the contacts the user ticked may free them.
+    std::vector<size_t> order;
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t i = 0; i < targets.size(); ++i)
+            if ((std::string(targets[i].table) == "Account") == (pass == 1))
+                order.push_back(i);
+
+    SubmitReport report(targets);
     Deleter deleter(s);
     const std::string what = DeletingWhat(s.req);
-    size_t deleted = 0;
     bool failed = !deleter.Ok();
-    for (size_t i = 0; !failed && i < targets.size(); ++i) {
-        DeleteResult r = deleter.Delete(targets[i]);
-        if (r == DeleteResult::Failed) {
-            failed = true;
+    size_t done = 0;
+    for (size_t i : order) {
+        if (failed)
             break;
+        const DeleteTarget& t = targets[i];
+        std::string refusal;
+        int64_t related[3] = {0, 0, 0};
+        if (std::string(t.table) == "Contact" && t.isPersonAccount) {
+            refusal = "Contact " + t.id +
+                      " belongs to a person account and was not deleted; delete the person "
+                      "account instead.";
+        } else if (std::string(t.table) == "Account") {
+            if (!deleter.CountRelated(t.id, related)) {
+                failed = true;
+                break;
+            }
+            if (t.isPersonAccount && related[0] > 0)
+                --related[0];
+            if (related[0] > 0 || related[1] > 0 || related[2] > 0)
+                refusal = "Account " + t.id +
+                          " was not deleted: deleting it would also delete its " +
+                          std::to_string(related[0]) + " contacts, " + std::to_string(related[1]) +
+                          " opportunities and " + std::to_string(related[2]) + " cases.";
         }
-        if (r == DeleteResult::Missing)
-            s.errors.Add(targets[i].Describe() + " is not in the org and was not deleted.");
-        else
-            ++deleted;
-        if (!s.Tick(what.c_str(), i + 1, targets.size())) {
+        if (!refusal.empty()) {
+            report.NotDeleted(
+                i, t.table == std::string("Account") ? "HAS_RELATED_RECORDS" : "NOT_DELETABLE",
+                refusal);
+            s.errors.Add(refusal);
+        } else {
+            DeleteResult r = deleter.Delete(t);
+            if (r == DeleteResult::Failed) {
+                failed = true;
+                break;
+            }
+            if (r == DeleteResult::Missing) {
+                const std::string text = t.Describe() + " is not in the org and was not deleted.";
+                report.NotDeleted(i, "NOT_FOUND", text);
+                s.errors.Add(text);
+            } else {
+                report.Deleted(i);
+            }
+        }
+        if (!s.Tick(what.c_str(), ++done, targets.size())) {
             s.org.Exec("ROLLBACK");
             s.errors.Add("Stopped on request; nothing was deleted.");
+            SubmitReport(targets).Finish(s);
             return kExitStopped;
         }
     }
     if (!failed && s.org.Exec("COMMIT")) {
-        DEBUG_LOG(LOG_NORMAL, "Moved %zu %s to the recycle bin.", deleted, s.req.KindWord());
-        s.progress.Set("Deleted " + std::to_string(deleted) + " " + s.req.KindWord() + ".");
+        DEBUG_LOG(LOG_NORMAL, "Moved %zu %s to the recycle bin.", report.DeletedCount(),
+                  s.req.KindWord());
+        report.Finish(s);
         return kExitOk;
     }
     std::string dbError = s.org.LastError();
     s.org.Exec("ROLLBACK");
     s.errors.Add("Database error: " + dbError + "; nothing was deleted.");
+    SubmitReport(targets).Finish(s);
     return kExitOrg;
 }

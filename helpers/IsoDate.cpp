@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -62,10 +63,12 @@ int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-bool IsoToAutomationDate(const char* text, double* out) {
-    if (out)
-        *out = 0;
-    if (!text || !out)
+namespace {
+
+// Parses the text into seconds since 1970-01-01 UTC; dateOnly tells a text
+// without a time of day.
+bool ParseIso(const char* text, int64_t* unixSeconds, bool* dateOnly) {
+    if (!text)
         return false;
     const char* p = text;
     int year = 0, month = 0, day = 0;
@@ -78,7 +81,9 @@ bool IsoToAutomationDate(const char* text, double* out) {
 
     int hour = 0, minute = 0, second = 0, offset = 0;
     double fraction = 0;
+    *dateOnly = true;
     if (*p == 'T' || *p == ' ') {
+        *dateOnly = false;
         ++p;
         if (!Digits(p, 2, &hour) || *p++ != ':' || !Digits(p, 2, &minute))
             return false;
@@ -102,16 +107,50 @@ bool IsoToAutomationDate(const char* text, double* out) {
     }
     if (*p)
         return false;
+    *unixSeconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second -
+                   offset + static_cast<int64_t>(std::lround(fraction));
+    return true;
+}
 
-    int64_t seconds = (DaysFromCivil(year, month, day) + kAutomationEpochDays) * 86400 +
-                      hour * 3600 + minute * 60 + second - offset +
-                      static_cast<int64_t>(std::lround(fraction));
-    // Automation dates keep the day in the integer part and the time of day in
-    // the fraction's absolute value, so a moment before 1899-12-30 counts its
-    // time away from zero (06:00 on 1899-12-29 is -1.25).
+// Automation dates keep the day in the integer part and the time of day in the
+// fraction's absolute value, so a moment before 1899-12-30 counts its time away
+// from zero (06:00 on 1899-12-29 is -1.25).
+double SecondsToAutomationDate(int64_t unixSeconds) {
+    int64_t seconds = unixSeconds + kAutomationEpochDays * 86400;
     int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
     double time = static_cast<double>(seconds - days * 86400) / 86400.0;
-    *out = days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
+    return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
+}
+
+} // namespace
+
+bool IsoToAutomationDate(const char* text, double* out) {
+    if (out)
+        *out = 0;
+    int64_t seconds = 0;
+    bool dateOnly = false;
+    if (!out || !ParseIso(text, &seconds, &dateOnly))
+        return false;
+    *out = SecondsToAutomationDate(seconds);
+    return true;
+}
+
+bool IsoToLocalAutomationDate(const char* text, double* out) {
+    if (out)
+        *out = 0;
+    int64_t seconds = 0;
+    bool dateOnly = false;
+    if (!out || !ParseIso(text, &seconds, &dateOnly))
+        return false;
+    if (!dateOnly) {
+        // The local wall-clock time of that moment, counted as if it were UTC.
+        time_t t = static_cast<time_t>(seconds);
+        struct tm local {};
+        if (!localtime_r(&t, &local))
+            return false;
+        seconds += local.tm_gmtoff;
+    }
+    *out = SecondsToAutomationDate(seconds);
     return true;
 }
 

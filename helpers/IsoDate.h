@@ -12,6 +12,10 @@
 // second. False for a null, empty or malformed text, or a date outside the
 // years 100 to 9999; *out is then 0, which the data files read as no date.
 bool IsoToAutomationDate(const char* text, double* out);
+// The same, but a date-time is taken to the local time zone (as TZ says) before
+// it becomes an automation date, so it reads as the user's wall-clock time; a
+// date without a time is the date itself.
+bool IsoToLocalAutomationDate(const char* text, double* out);
 
 // Days between 1970-01-01 and the given civil date (negative before it).
 int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day);

@@ -20,14 +20,35 @@ std::string FolderOf(const std::string& path) {
 
 } // namespace
 
+namespace {
+
+int Clamped(CxIniUtil& ini, const char* key, int fallback, int low, int high) {
+    int v = ini.GetInt(kHelperIniSection, key, fallback);
+    return v < low ? low : (v > high ? high : v);
+}
+
+void ReadTuning(const std::string& iniPath, HelperSettings& settings) {
+    CxIniUtil ini(nullptr, nullptr);
+    ini.SetPath(iniPath.c_str());
+    settings.recordDelayMs = Clamped(ini, "RecordDelayMs", 0, 0, 1000);
+    settings.retryDelayMs = Clamped(ini, "RetryDelayMs", 1000, 0, 60000);
+    settings.connectTimeoutS = Clamped(ini, "ConnectTimeoutS", 30, 1, 600);
+    settings.requestTimeoutS = Clamped(ini, "RequestTimeoutS", 300, 1, 3600);
+}
+
+} // namespace
+
 HelperSettings FindHelperSettings(const std::string& dataFolder, const std::string& programFolder) {
     HelperSettings settings;
+    std::string firstIni;
     for (const std::string& folder : {dataFolder, programFolder}) {
         if (folder.empty())
             continue;
         std::string iniPath = folder + (folder.back() == '/' ? "" : "/") + kHelperIniName;
         if (!IsFile(iniPath))
             continue;
+        if (firstIni.empty())
+            firstIni = iniPath;
         CxIniUtil ini(nullptr, nullptr);
         ini.SetPath(iniPath.c_str());
         char path[4096] = {};
@@ -36,10 +57,12 @@ HelperSettings FindHelperSettings(const std::string& dataFolder, const std::stri
             continue;
         settings.orgPath = path[0] == '/' ? std::string(path) : FolderOf(iniPath) + path;
         settings.iniPath = iniPath;
-        int delay = ini.GetInt(kHelperIniSection, "RecordDelayMs", 0);
-        settings.recordDelayMs = delay < 0 ? 0 : (delay > 1000 ? 1000 : delay);
         break;
     }
+    // The other keys come from the first file found: the data folder's before
+    // the program folder's.
+    if (!firstIni.empty())
+        ReadTuning(firstIni, settings);
     return settings;
 }
 
@@ -111,6 +134,15 @@ double OrgRow::Date(const char* column) {
         return 0;
     double date = 0;
     IsoToAutomationDate(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)), &date);
+    return date;
+}
+
+double OrgRow::LocalDate(const char* column) {
+    int i = Index(column);
+    if (i < 0 || sqlite3_column_type(m_stmt, i) != SQLITE_TEXT)
+        return 0;
+    double date = 0;
+    IsoToLocalAutomationDate(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)), &date);
     return date;
 }
 

@@ -20,10 +20,15 @@ struct HelperSettings {
     std::string orgPath;   // the database; empty when none is configured
     std::string iniPath;   // the settings file that named it
     int recordDelayMs = 0; // pause after every record (to watch the progress)
+    // The CRM's API: the first pause before a request is repeated (it doubles
+    // with every further try), and the connect and whole-request time-outs.
+    int retryDelayMs = 1000;
+    int connectTimeoutS = 30;
+    int requestTimeoutS = 300;
 };
 
 // Reads the first settings file (data folder, then program folder) that names
-// a local org.
+// a local org; the other keys come from the first settings file found.
 HelperSettings FindHelperSettings(const std::string& dataFolder, const std::string& programFolder);
 
 // A prepared statement, finalised at the end of its life.
@@ -73,8 +78,10 @@ public:
     int32_t Int32(const char* column);
     double Real(const char* column);
     bool Bool(const char* column) { return Int(column) != 0; }
-    // An ISO-8601 text as an automation date; 0 for NULL or a malformed text.
+    // An ISO-8601 text as an automation date in UTC; 0 for NULL or a malformed text.
     double Date(const char* column);
+    // The same in the local time zone (a date without a time stays that date).
+    double LocalDate(const char* column);
 
 private:
     int Index(const char* column);

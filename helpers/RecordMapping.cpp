@@ -1,12 +1,13 @@
 #include "RecordMapping.h"
 
 #include "CxText.h"
+#include "SfJsonRow.h"
 
 #include <cstring>
 
 namespace {
 
-int32_t HelperKey(OrgRow& row) {
+template <class Row> int32_t HelperKey(Row& row) {
     int64_t seq = row.Int("Seq");
     return seq > 0 && seq <= INT32_MAX ? static_cast<int32_t>(seq) : 0;
 }
@@ -30,7 +31,7 @@ void PutCustom(SFAddrRec& rec, int& slot, const char* label, const char* value) 
     ++slot;
 }
 
-void MapTimes(OrgRow& row, double& created, double& modified) {
+template <class Row> void MapTimes(Row& row, double& created, double& modified) {
     created = row.Date("CreatedDate");
     modified = row.Date("LastModifiedDate");
 }
@@ -56,7 +57,7 @@ int32_t RecurrenceMonthCode(const char* text) {
     return CodeOf(text, kNames, std::size(kNames));
 }
 
-void MapContactRow(OrgRow& row, SFAddrRec& rec) {
+template <class Row> void MapContactRow(Row& row, SFAddrRec& rec) {
     rec.HelperData = HelperKey(row);
     rec.ObjectKind = kObjectContact;
     row.Text("Id", rec.Id);
@@ -100,7 +101,7 @@ void MapContactRow(OrgRow& row, SFAddrRec& rec) {
     MapTimes(row, rec.CreationTime, rec.LastModificationTime);
 }
 
-void MapAccountRow(OrgRow& row, SFAddrRec& rec) {
+template <class Row> void MapAccountRow(Row& row, SFAddrRec& rec) {
     rec.HelperData = HelperKey(row);
     rec.ObjectKind = kObjectAccount;
     row.Text("Id", rec.Id);
@@ -147,7 +148,7 @@ void MapAccountRow(OrgRow& row, SFAddrRec& rec) {
     MapTimes(row, rec.CreationTime, rec.LastModificationTime);
 }
 
-void MapLeadRow(OrgRow& row, SFAddrRec& rec) {
+template <class Row> void MapLeadRow(Row& row, SFAddrRec& rec) {
     rec.HelperData = HelperKey(row);
     rec.ObjectKind = kObjectLead;
     row.Text("Id", rec.Id);
@@ -183,15 +184,15 @@ void MapLeadRow(OrgRow& row, SFAddrRec& rec) {
     MapTimes(row, rec.CreationTime, rec.LastModificationTime);
 }
 
-void MapEventRow(OrgRow& row, SFDateRec& rec) {
+template <class Row> void MapEventRow(Row& row, SFDateRec& rec) {
     rec.HelperData = HelperKey(row);
     row.Text("Id", rec.Id);
     row.Text("AccountId", rec.AccountId);
     rec.ActivityDate = row.Date("ActivityDate");
-    rec.ActivityDateTime = row.Date("ActivityDateTime");
+    rec.ActivityDateTime = row.LocalDate("ActivityDateTime");
     rec.Description.Set(row.Text("Description"));
     rec.DurationInMinutes = row.Int32("DurationInMinutes");
-    rec.EndTime = row.Date("EndDateTime");
+    rec.EndTime = row.LocalDate("EndDateTime");
     rec.AllDayEvent = row.Bool("IsAllDayEvent");
     rec.IsChild = row.Bool("IsChild");
     rec.IsDeleted = row.Bool("IsDeleted");
@@ -209,17 +210,17 @@ void MapEventRow(OrgRow& row, SFDateRec& rec) {
     rec.RecurrenceInstance = RecurrenceInstanceCode(row.Text("RecurrenceInstance"));
     rec.RecurrenceInterval = row.Int32("RecurrenceInterval");
     rec.RecurrenceMonthOfYear = RecurrenceMonthCode(row.Text("RecurrenceMonthOfYear"));
-    rec.RecurrenceStartTime = row.Date("RecurrenceStartDateTime");
+    rec.RecurrenceStartTime = row.LocalDate("RecurrenceStartDateTime");
     row.Text("RecurrenceTimeZoneSidKey", rec.RecurrenceTimeZone);
     rec.RecurrenceType = RecurrenceTypeCode(row.Text("RecurrenceType"));
-    rec.ReminderTime = row.Date("ReminderDateTime");
+    rec.ReminderTime = row.LocalDate("ReminderDateTime");
     row.Text("ShowAs", rec.ShowAs);
     row.Text("Subject", rec.Subject);
-    rec.StartTime = row.Date("StartDateTime");
+    rec.StartTime = row.LocalDate("StartDateTime");
     MapTimes(row, rec.CreationTime, rec.LastModificationTime);
 }
 
-void MapTaskRow(OrgRow& row, SFTaskRec& rec) {
+template <class Row> void MapTaskRow(Row& row, SFTaskRec& rec) {
     rec.HelperData = HelperKey(row);
     row.Text("Id", rec.Id);
     row.Text("AccountId", rec.AccountId);
@@ -235,7 +236,7 @@ void MapTaskRow(OrgRow& row, SFTaskRec& rec) {
     rec.Flag4 = row.Bool("IsRecurrence");
     row.Text("OwnerId", rec.OwnerId);
     row.Text("Priority", rec.Priority);
-    rec.ReminderTime = row.Date("ReminderDateTime");
+    rec.ReminderTime = row.LocalDate("ReminderDateTime");
     row.Text("Status", rec.TaskStatus);
     row.Text("Subject", rec.Subject);
     row.Text("WhatId", rec.WhatId);
@@ -243,6 +244,19 @@ void MapTaskRow(OrgRow& row, SFTaskRec& rec) {
     MapTimes(row, rec.CreationTime, rec.LastModificationTime);
 }
 
-void MapNoteRow(OrgRow& row, SFNoteRec& rec) {
+template <class Row> void MapNoteRow(Row& row, SFNoteRec& rec) {
     rec.HelperData = HelperKey(row);
 }
+
+// The rows the mapping reads: the local org's, the API's JSON records, and the
+// row that only lists the fields asked for.
+#define TESSMARK_MAP_ROWS(Row)                                                                     \
+    template void MapContactRow<Row>(Row&, SFAddrRec&);                                            \
+    template void MapAccountRow<Row>(Row&, SFAddrRec&);                                            \
+    template void MapLeadRow<Row>(Row&, SFAddrRec&);                                               \
+    template void MapEventRow<Row>(Row&, SFDateRec&);                                              \
+    template void MapTaskRow<Row>(Row&, SFTaskRec&);                                               \
+    template void MapNoteRow<Row>(Row&, SFNoteRec&);
+TESSMARK_MAP_ROWS(OrgRow)
+TESSMARK_MAP_ROWS(SfJsonRow)
+TESSMARK_MAP_ROWS(FieldListRow)

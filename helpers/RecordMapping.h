@@ -13,12 +13,17 @@
 
 enum ObjectKindCode : int32_t { kObjectContact = 1, kObjectAccount = 2, kObjectLead = 3 };
 
-void MapContactRow(OrgRow& row, SFAddrRec& rec);
-void MapAccountRow(OrgRow& row, SFAddrRec& rec);
-void MapLeadRow(OrgRow& row, SFAddrRec& rec);
-void MapEventRow(OrgRow& row, SFDateRec& rec);
-void MapTaskRow(OrgRow& row, SFTaskRec& rec);
-void MapNoteRow(OrgRow& row, SFNoteRec& rec);
+// Row is OrgRow (the local org), SfJsonRow (a record of the API) or FieldListRow
+// (which only lists the fields a mapping reads). "Seq" is the row's number, not
+// a field. Event and task date-times that the pages show come in local time;
+// CreatedDate and LastModifiedDate stay in UTC, so "newest" holds across a
+// daylight-saving change.
+template <class Row> void MapContactRow(Row& row, SFAddrRec& rec);
+template <class Row> void MapAccountRow(Row& row, SFAddrRec& rec);
+template <class Row> void MapLeadRow(Row& row, SFAddrRec& rec);
+template <class Row> void MapEventRow(Row& row, SFDateRec& rec);
+template <class Row> void MapTaskRow(Row& row, SFTaskRec& rec);
+template <class Row> void MapNoteRow(Row& row, SFNoteRec& rec);
 
 // The picklist texts of an event's recurrence as the record's numbers; 0 for
 // an empty or unknown text.

@@ -85,7 +85,8 @@ protected:
         return ids;
     }
 
-    // Loads the contacts and marks the first contact, account and lead.
+    // Loads the contacts and marks the first contact, account and lead; the
+    // account is freed of its contacts, which would keep it from being deleted.
     std::vector<std::string> LoadAndMarkThree(CxSFAddrUtil& util) {
         EXPECT_TRUE(util.Load()) << util.GetLastError();
         std::vector<std::string> marked;
@@ -94,6 +95,9 @@ protected:
                 if (r->ObjectKind == kind) {
                     EXPECT_TRUE(util.MarkDeleted(r->Entry, false));
                     marked.push_back(r->Id);
+                    if (kind == 2)
+                        Exec("UPDATE Contact SET AccountId = NULL WHERE AccountId = '" +
+                             std::string(r->Id) + "'");
                     break;
                 }
         EXPECT_EQ(marked.size(), 3u);

@@ -13,8 +13,10 @@ protected:
         MakeOrg();
     }
 
-    // Loads the contacts and marks the first contact, account and lead.
-    std::vector<SFAddrRec> LoadAndMarkOneOfEachObject(std::vector<std::string>& markedIds) {
+    // Loads the contacts and marks the first contact, account and lead; the
+    // account is freed of its contacts unless keepContacts says otherwise.
+    std::vector<SFAddrRec> LoadAndMarkOneOfEachObject(std::vector<std::string>& markedIds,
+                                                      bool keepContacts = false) {
         EXPECT_EQ(Load(kAddr), 0);
         std::vector<SFAddrRec> recs = ReadData<SFAddrRec>(kAddr);
         for (int kind = 1; kind <= 3; ++kind)
@@ -22,6 +24,9 @@ protected:
                 if (r.ObjectKind == kind) {
                     r.ChangeAction = 3;
                     markedIds.push_back(r.Id);
+                    if (kind == 2 && !keepContacts)
+                        Exec("UPDATE Contact SET AccountId = NULL WHERE AccountId = '" +
+                             std::string(r.Id) + "'");
                     break;
                 }
         EXPECT_EQ(markedIds.size(), 3u);

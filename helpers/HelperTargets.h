@@ -1,0 +1,28 @@
+// The records a submit is asked to delete: read from the data file the system
+// wrote back, with what the report and the safety checks need of each.
+#pragma once
+
+#include "HelperSession.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DeleteTarget {
+    const char* table = nullptr; // the object: "Contact", "Account", "Lead", "Event", ...
+    std::string id;              // empty for a note until its map names it
+    int64_t seq = 0;             // HelperData as loaded
+    std::string name;            // full name or subject, for the report
+    double lastModified = 0;     // LastModificationTime as loaded (automation date, UTC)
+    bool isPersonAccount = false;
+
+    // "Record ID", or "Note SEQ" for a note known only by its number.
+    std::string Describe() const;
+};
+
+// Reads the whole data file of the request's kind and collects the records
+// whose ChangeAction is 3, each once. False, with why (such as "ends inside
+// record 3 of 9"), when the file cannot be opened or is not whole; a record of
+// an unknown object kind becomes an error entry and is left out.
+bool ReadDeleteTargets(HelperSession& s, const std::string& path,
+                       std::vector<DeleteTarget>& targets, std::string& why);
