@@ -25,8 +25,11 @@ std::string FullName(const SFAddrRec& rec) {
     if (rec.Name[0])
         return rec.Name;
     std::string name = rec.FirstName;
-    if (rec.LastName[0])
-        name += (name.empty() ? "" : " ") + std::string(rec.LastName);
+    if (rec.LastName[0]) {
+        if (!name.empty())
+            name += ' ';
+        name += rec.LastName;
+    }
     return name;
 }
 

@@ -9,10 +9,10 @@
 #include <sys/stat.h>
 
 using namespace helpere2e;
-using testsupport::FileExists;
-using testsupport::ReadFileBytes;
 using standin::Quote;
 using standin::Record;
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
 
 namespace {
 
@@ -33,8 +33,8 @@ Record Contact(int n, const std::string& first, const std::string& last, const s
             {"Birthdate", Quote("1980-02-03")},
             {"IsPersonAccount", person ? "true" : "false"},
             {"CreatedDate", Quote("2024-01-01T08:00:00.000+0000")},
-            {"LastModifiedDate", Quote("2024-05-0" + std::to_string(n % 9 + 1) +
-                                       "T10:00:00.000+0000")}};
+            {"LastModifiedDate",
+             Quote("2024-05-0" + std::to_string(n % 9 + 1) + "T10:00:00.000+0000")}};
 }
 
 Record Account(int n, const std::string& name, const std::string& city, bool person = false) {
@@ -84,8 +84,8 @@ Record Note(int n, const std::string& title) {
             {"Title", Quote(title)},
             {"Body", Quote("text")},
             {"CreatedDate", Quote("2024-01-01T08:00:00.000+0000")},
-            {"LastModifiedDate", Quote("2024-02-0" + std::to_string(n % 9 + 1) +
-                                       "T10:00:00.000+0000")}};
+            {"LastModifiedDate",
+             Quote("2024-02-0" + std::to_string(n % 9 + 1) + "T10:00:00.000+0000")}};
 }
 
 // Contacts C1..C5 (C4 the contact of person account A3), accounts A1 (with C1),
@@ -132,9 +132,7 @@ protected:
         m_url = m_server->Url();
     }
 
-    std::vector<ExtraTag> Connection() const {
-        return {{1013, "salesforce"}, {1014, m_url}};
-    }
+    std::vector<ExtraTag> Connection() const { return {{1013, "salesforce"}, {1014, m_url}}; }
 
     int Run(const KindFiles& kind, int request, const Login& login) {
         WriteParams(kind, request, login, Connection());
@@ -167,7 +165,8 @@ protected:
     }
 
     // Marks the records whose Id is in ids and writes the data file back.
-    template <class Rec> void MarkAndWrite(const KindFiles& kind, const std::set<std::string>& ids) {
+    template <class Rec>
+    void MarkAndWrite(const KindFiles& kind, const std::set<std::string>& ids) {
         std::vector<Rec> recs = ReadData<Rec>(kind);
         for (Rec& r : recs)
             if (ids.count(r.Id))
@@ -192,10 +191,9 @@ TEST_F(SfHelperTest, LoadsContactsFromTheThreeObjectsAcrossPages) {
     std::vector<std::string> ids;
     for (const SFAddrRec& r : recs)
         ids.push_back(r.Id);
-    EXPECT_EQ(ids, (std::vector<std::string>{Id("003", 1), Id("003", 2), Id("003", 3),
-                                             Id("003", 5), Id("001", 1), Id("001", 2),
-                                             Id("001", 3), Id("001", 4), Id("00Q", 1),
-                                             Id("00Q", 2)}));
+    EXPECT_EQ(ids, (std::vector<std::string>{Id("003", 1), Id("003", 2), Id("003", 3), Id("003", 5),
+                                             Id("001", 1), Id("001", 2), Id("001", 3), Id("001", 4),
+                                             Id("00Q", 1), Id("00Q", 2)}));
     const SFAddrRec& bjorn = recs[2];
     EXPECT_EQ(bjorn.ObjectKind, 1);
     EXPECT_STREQ(bjorn.FirstName, "Björn");
@@ -291,8 +289,8 @@ TEST_F(SfHelperTest, ALoadRidesOutPassingFaultsAndNamesTheOthers) {
         int exit;
         const char* text; // the start of the error; null: the load succeeds
     } cases[] = {
-        {"session expires in the middle",
-         R"({"kind":"expire_sessions","path":"/query/","skip":1})", 0, nullptr},
+        {"session expires in the middle", R"({"kind":"expire_sessions","path":"/query/","skip":1})",
+         0, nullptr},
         {"unavailable twice", R"({"kind":"status","status":503,"path":"/query","times":2})", 0,
          nullptr},
         {"request limit", R"({"kind":"status","status":403,"path":"/query/","times":-1})", 7,
@@ -304,8 +302,9 @@ TEST_F(SfHelperTest, ALoadRidesOutPassingFaultsAndNamesTheOthers) {
          "Salesforce sent an unreadable page while loading Contacts"},
         {"no answer", R"({"kind":"hang","seconds":3,"path":"/query/","times":-1})", 7,
          "Loading Contacts failed: Salesforce did not answer in time"},
-        {"bad field", R"({"kind":"status","status":400,"errorCode":"INVALID_FIELD",)"
-                      R"("message":"No such column","path":"/query"})",
+        {"bad field",
+         R"({"kind":"status","status":400,"errorCode":"INVALID_FIELD",)"
+         R"("message":"No such column","path":"/query"})",
          7, "Loading Contacts failed: Salesforce refused the request (HTTP 400): INVALID_FIELD"},
     };
     Start(SmallOrg());
@@ -422,7 +421,8 @@ TEST_F(SfHelperTest, AServerThatStopsAnsweringDuringDeletionLeavesATrueReport) {
     Start(SmallOrg());
     ASSERT_EQ(SfLoad(kTask), 0);
     MarkAndWrite<SFTaskRec>(kTask, {Id("00T", 1), Id("00T", 2)});
-    m_server->Control(R"({"faults":[{"kind":"hang","seconds":3,"path":"/composite/","times":-1}]})");
+    m_server->Control(
+        R"({"faults":[{"kind":"hang","seconds":3,"path":"/composite/","times":-1}]})");
     EXPECT_EQ(SfSubmit(kTask), 7);
     EXPECT_EQ(Errors(kTask).back().rfind("Salesforce did not answer in time", 0), 0u)
         << Errors(kTask).back();

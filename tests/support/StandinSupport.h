@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <map>
 #include <poll.h>
 #include <set>
@@ -113,9 +112,9 @@ public:
         std::filesystem::create_directories(m_state);
         const std::string orgPath = m_dir.Path("org.json");
         testsupport::WriteFileBytes(orgPath, org.Json());
-        std::vector<std::string> args{TESSMARK_PYTHON, StandinScript(), "--org", orgPath,
-                                      "--state-dir", m_state, "--port", "0", "--max-seconds",
-                                      "300"};
+        std::vector<std::string> args{
+            TESSMARK_PYTHON, StandinScript(), "--org", orgPath,         "--state-dir",
+            m_state,         "--port",        "0",     "--max-seconds", "300"};
         if (pageSize > 0) {
             args.push_back("--page-size");
             args.push_back(std::to_string(pageSize));
