@@ -239,3 +239,25 @@ TEST_F(HelperLoad, ReportsProgressAndStopsOnRequest) {
     ASSERT_EQ(Load(kAddr), 0);
     EXPECT_EQ(ReadData<SFAddrRec>(kAddr).size(), 2000u);
 }
+
+TEST_F(HelperLoad, EventTimesReadAsLocalTimeAndCreationStaysUtc) {
+    MakeOrg();
+    Exec("DELETE FROM Event");
+    Exec(
+        "INSERT INTO Event (Id, Subject, StartDateTime, EndDateTime, ActivityDate, CreatedDate, "
+        "LastModifiedDate) VALUES ('00UTm00000000ZZIAA', 'Review', '2024-07-01T08:30:00.000+0000', "
+        "'2024-01-15T23:30:00.000+0000', '2024-07-01', '2024-07-01T08:30:00.000+0000', "
+        "'2024-07-01T08:30:00.000+0000')");
+    // Central European time: +2 in July, +1 in January (which moves the end to the next day).
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    const int code = Load(kDate);
+    unsetenv("TZ");
+    ASSERT_EQ(code, 0);
+    std::vector<SFDateRec> events = ReadData<SFDateRec>(kDate);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_DOUBLE_EQ(events[0].StartTime, ExpectedDate("2024-07-01T10:30:00"));
+    EXPECT_DOUBLE_EQ(events[0].EndTime, ExpectedDate("2024-01-16T00:30:00"));
+    EXPECT_DOUBLE_EQ(events[0].ActivityDate, ExpectedDate("2024-07-01"));
+    EXPECT_DOUBLE_EQ(events[0].CreationTime, ExpectedDate("2024-07-01T08:30:00"));
+    EXPECT_DOUBLE_EQ(events[0].LastModificationTime, ExpectedDate("2024-07-01T08:30:00"));
+}

@@ -191,3 +191,65 @@ TEST_F(HelperSubmit, ManyErrorsEndInOneSummaryEntry) {
     EXPECT_EQ(errors.back(), "51 more errors are not listed.");
     EXPECT_EQ(Count("RecycleBin"), 1);
 }
+
+TEST_F(HelperSubmit, AnAccountWithContactsIsKeptUnlessItsContactsGoFirst) {
+    std::vector<std::string> ids;
+    std::vector<SFAddrRec> recs = LoadAndMarkOneOfEachObject(ids, true);
+    const std::string account = ids[1];
+    const long long related = Count("Contact", "AccountId = '" + account + "'");
+    ASSERT_GT(related, 0);
+    WriteData(kAddr, recs);
+    ASSERT_EQ(Submit(kAddr), 0);
+    const long long stillRelated = Count("Contact", "AccountId = '" + account + "'");
+    EXPECT_EQ(Errors(kAddr),
+              std::vector<std::string>{
+                  "Account " + account + " was not deleted: deleting it would also delete its " +
+                  std::to_string(stillRelated) + " contacts, 0 opportunities and 0 cases."});
+    EXPECT_EQ(Count("Account", "Id = '" + account + "'"), 1);
+
+    // Ticking the account together with all its contacts deletes them all.
+    ASSERT_EQ(Load(kAddr), 0);
+    recs = ReadData<SFAddrRec>(kAddr);
+    for (SFAddrRec& r : recs)
+        if (account == r.Id || account == r.AccountId)
+            r.ChangeAction = 3;
+    WriteData(kAddr, recs);
+    ASSERT_EQ(Submit(kAddr), 0);
+    EXPECT_EQ(Errors(kAddr), std::vector<std::string>{});
+    EXPECT_EQ(Count("Account", "Id = '" + account + "'"), 0);
+    EXPECT_EQ(Count("Contact", "AccountId = '" + account + "'"), 0);
+}
+
+TEST_F(HelperSubmit, APersonAccountsContactLoadsAndGoesOnlyWithItsAccount) {
+    ASSERT_EQ(Load(kAddr), 0);
+    std::vector<SFAddrRec> recs = ReadData<SFAddrRec>(kAddr);
+    std::string account;
+    for (const SFAddrRec& r : recs)
+        if (r.ObjectKind == 2)
+            account = r.Id;
+    Exec("UPDATE Contact SET AccountId = NULL WHERE AccountId = '" + account + "'");
+    Exec("UPDATE Account SET IsPersonAccount = 1 WHERE Id = '" + account + "'");
+    Exec("INSERT INTO Contact (Id, LastName, AccountId, IsPersonAccount) VALUES "
+         "('003Tm00000000PPIAA', 'Person', '" +
+         account + "', 1)");
+    ASSERT_EQ(Load(kAddr), 0);
+    recs = ReadData<SFAddrRec>(kAddr);
+    for (SFAddrRec& r : recs) {
+        EXPECT_STRNE(r.Id, "003Tm00000000PPIAA");
+        if (account == r.Id)
+            r.ChangeAction = 3;
+    }
+    // A person contact marked by hand is still refused as a contact.
+    SFAddrRec person = recs[0];
+    CopyText(person.Id, "003Tm00000000PPIAA");
+    person.IsPersonAccount = true;
+    person.ChangeAction = 3;
+    recs.push_back(person);
+    WriteData(kAddr, recs);
+    ASSERT_EQ(Submit(kAddr), 0);
+    EXPECT_EQ(Errors(kAddr), std::vector<std::string>{
+                                 "Contact 003Tm00000000PPIAA belongs to a person account and was "
+                                 "not deleted; delete the person account instead."});
+    // The account went; its own contact is the same person, so it did not hold it back.
+    EXPECT_EQ(Count("Account", "Id = '" + account + "'"), 0);
+}
