@@ -80,7 +80,7 @@ public:
 
         std::set<std::string> readable;
         if (!DescribeFields(rest, src.object, readable, failure))
-            return PageResult::Failed;
+            return failure.exitCode == kExitStopped ? PageResult::Stopped : PageResult::Failed;
         if (!readable.count("Id")) {
             failure = {std::string("This user may not read the Id of ") + src.plural + ".",
                        kExitServer};
@@ -102,6 +102,8 @@ public:
         for (uint64_t page = 0;; ++page) {
             SfHttpResponse response;
             if (!rest.Get(next, {"Sforce-Query-Options: batchSize=2000"}, response, failure)) {
+                if (failure.exitCode == kExitStopped)
+                    return PageResult::Stopped;
                 failure.text = std::string("Loading ") + src.plural + " failed: " + failure.text;
                 return PageResult::Failed;
             }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace helpere2e;
 using standin::Quote;
@@ -471,4 +472,27 @@ TEST_F(SfHelperTest, SecretsNeverReachTheLogOrTheFiles) {
             EXPECT_EQ(bytes.find(secret), std::string::npos)
                 << secret << " in " << entry.path().filename();
     }
+}
+
+TEST_F(SfHelperTest, ALoadStopsBetweenPagesOnRequest) {
+    Start(SmallOrg());
+    // The second page keeps the helper waiting, long enough to ask it to stop.
+    m_server->Control(R"({"faults":[{"kind":"hang","seconds":1,"path":"/query/","times":-1}]})");
+    WriteParams(kAddr, 1, m_login, Connection());
+    pid_t pid = -1;
+    ASSERT_EQ(RunProgram(kAddr.helper, {InData(kAddr.param)}, &pid), 0);
+    std::string progress;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline &&
+           progress.rfind("Loading Contacts from salesforce: 2 of 5", 0) != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        progress = ReadFileBytes(InData(kAddr.progress));
+    }
+    EXPECT_EQ(progress, "Loading Contacts from salesforce: 2 of 5\n");
+    CxIniUtil state(nullptr, nullptr);
+    state.SetPath(InData(kAddr.state).c_str());
+    ASSERT_NE(state.WriteInt("Status", "Stop", 1), 0);
+    EXPECT_EQ(WaitExit(pid), 6);
+    EXPECT_EQ(Errors(kAddr), std::vector<std::string>{"Stopped on request."});
+    EXPECT_FALSE(FileExists(InData(kAddr.data)));
 }
