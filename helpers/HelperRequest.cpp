@@ -145,6 +145,24 @@ bool BuildRequest(const ParamMap& values, HelperRequest& req, std::string& error
         return false;
     }
 
+    const std::string method = Text(values, kTagSignInMethod);
+    if (method.empty() || strcasecmp(method.c_str(), "password") == 0)
+        req.signIn = HelperSignIn::Password;
+    else if (strcasecmp(method.c_str(), "browser") == 0)
+        req.signIn = HelperSignIn::Browser;
+    else {
+        error = "Unknown sign-in method \"" + method + "\".";
+        return false;
+    }
+    req.consumerKey = Text(values, kTagConsumerKey);
+    req.callbackUrl = Text(values, kTagCallbackUrl);
+    if (req.signIn == HelperSignIn::Browser &&
+        (req.consumerKey.empty() || req.callbackUrl.empty())) {
+        error = "The parameter file names no consumer key or callback address for the browser "
+                "sign-in.";
+        return false;
+    }
+
     if (req.dataFolder.empty()) {
         error = "The parameter file names no data folder.";
         return false;
@@ -156,7 +174,7 @@ bool BuildRequest(const ParamMap& values, HelperRequest& req, std::string& error
     int32_t request = 0;
     std::string requestText = Text(values, kTagRequest);
     if (!ParseInt32(requestText, &request) ||
-        (request != kRequestLoad && request != kRequestSubmit)) {
+        (request != kRequestLoad && request != kRequestSubmit && request != kRequestSignOut)) {
         error = "Unknown request \"" + requestText + "\".";
         return false;
     }

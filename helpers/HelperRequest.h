@@ -21,6 +21,9 @@ enum ParamTag : int32_t {
     kTagDebug = 1012,
     kTagConnection = 1013,
     kTagConnectionTarget = 1014,
+    kTagSignInMethod = 1015,
+    kTagConsumerKey = 1016,
+    kTagCallbackUrl = 1017,
     kTagSourceContact = 1101,
     kTagSourceAccount = 1102,
     kTagSourceLead = 1103,
@@ -30,7 +33,11 @@ enum ParamTag : int32_t {
 
 enum class HelperKind { Addr, Date, Task, Note };
 
-enum HelperRequestCode { kRequestLoad = 1, kRequestSubmit = 2 };
+// Sign-out forgets (and revokes) the browser sign-in kept for the user.
+enum HelperRequestCode { kRequestLoad = 1, kRequestSubmit = 2, kRequestSignOut = 3 };
+
+// How a run signs in to the CRM's API.
+enum class HelperSignIn { Password, Browser };
 
 // Where the records live: the local org of the helper's settings file (no
 // connection named), a local org named by path, or the CRM's API at a login URL.
@@ -60,6 +67,9 @@ struct HelperRequest {
     // The login URL (no trailing '/') or the local org's path (empty: the
     // settings file's).
     std::string connectionTarget;
+    HelperSignIn signIn = HelperSignIn::Password;
+    std::string consumerKey; // of the org's client app, for the browser sign-in
+    std::string callbackUrl; // "http://localhost:PORT/OauthRedirect"
 
     // The data folder joined with a file name.
     std::string InFolder(const std::string& name) const { return dataFolder + name; }

@@ -1,11 +1,14 @@
 #include "CxDebugUtil.h"
 #include "HelperSession.h"
+#include "SfBrowserSignIn.h"
 #include "SfHttp.h"
 #include "SfPasswordSignIn.h"
 #include "SfRest.h"
 #include "WinUtil.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +26,15 @@ std::string ConfigureHint(const HelperRequest& req, const std::string& programFo
            "); tessmark-sample-org --out FILE creates a local org.";
 }
 
-// The request against the CRM's API: sign in, then load or submit.
+// The keyring is asked only where a desktop session bus can answer; elsewhere
+// libsecret would try to start one.
+bool HaveKeyring() {
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    return bus && *bus;
+}
+
+// The request against the CRM's API: sign in, then load or submit; or forget
+// the browser sign-in.
 int ExecuteSalesforce(HelperSession& s) {
     const HelperRequest& req = s.req;
     std::string why;
@@ -32,9 +43,33 @@ int ExecuteSalesforce(HelperSession& s) {
         return kExitParams;
     }
     SfHttp http({s.settings.connectTimeoutS, s.settings.requestTimeoutS});
-    SfPasswordSignIn signIn(req.connectionTarget, req.userName, req.password, req.token);
-    SfRest rest(http, signIn, {4, s.settings.retryDelayMs},
-                [&s] { return s.state.StopRequested(); });
+    auto stop = [&s] { return s.state.StopRequested(); };
+    SfTokenStore store(req.dataFolder, HaveKeyring());
+    std::unique_ptr<SfSignIn> signIn;
+    SfBrowserSignIn* browser = nullptr;
+    if (req.signIn == HelperSignIn::Browser) {
+        SfBrowserSettings b{req.connectionTarget,      req.userName,
+                            req.consumerKey,           req.callbackUrl,
+                            s.settings.browserCommand, s.settings.browserTimeoutS};
+        auto made = std::make_unique<SfBrowserSignIn>(
+            b, store, [&s](const std::string& line) { s.progress.Set(line); }, stop);
+        browser = made.get();
+        signIn = std::move(made);
+    } else {
+        signIn = std::make_unique<SfPasswordSignIn>(req.connectionTarget, req.userName,
+                                                    req.password, req.token);
+    }
+    if (req.request == kRequestSignOut) {
+        std::string message = "Only a browser sign-in is kept; there is nothing to sign out.";
+        const bool told = !browser || browser->SignOut(http, message);
+        s.progress.Set(message);
+        if (!told) {
+            s.errors.Add(message);
+            return kExitServer;
+        }
+        return kExitOk;
+    }
+    SfRest rest(http, *signIn, {4, s.settings.retryDelayMs}, stop);
     s.rest = &rest;
     s.progress.Set("Signing in to salesforce as " + req.userName);
     SfFailure failure;
@@ -61,6 +96,10 @@ int Execute(HelperSession& s) {
     if (req.connection == HelperConnection::Salesforce)
         return ExecuteSalesforce(s);
 
+    if (req.request == kRequestSignOut) {
+        s.progress.Set("A local org keeps no sign-in; there is nothing to sign out.");
+        return kExitOk;
+    }
     std::string orgPath = s.settings.orgPath;
     if (req.connection == HelperConnection::Local && !req.connectionTarget.empty())
         orgPath = req.connectionTarget;

@@ -34,6 +34,10 @@ void ReadTuning(const std::string& iniPath, HelperSettings& settings) {
     settings.retryDelayMs = Clamped(ini, "RetryDelayMs", 1000, 0, 60000);
     settings.connectTimeoutS = Clamped(ini, "ConnectTimeoutS", 30, 1, 600);
     settings.requestTimeoutS = Clamped(ini, "RequestTimeoutS", 300, 1, 3600);
+    settings.browserTimeoutS = Clamped(ini, "BrowserTimeoutS", 300, 1, 3600);
+    char command[1024] = {};
+    ini.GetString(kHelperIniSection, "BrowserCommand", command, sizeof(command), "");
+    settings.browserCommand = command;
 }
 
 } // namespace

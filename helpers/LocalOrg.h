@@ -25,6 +25,10 @@ struct HelperSettings {
     int retryDelayMs = 1000;
     int connectTimeoutS = 30;
     int requestTimeoutS = 300;
+    // The browser sign-in: the program that opens the sign-in page (empty:
+    // xdg-open) and how long the helper waits for the user.
+    std::string browserCommand;
+    int browserTimeoutS = 300;
 };
 
 // Reads the first settings file (data folder, then program folder) that names

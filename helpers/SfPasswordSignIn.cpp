@@ -59,7 +59,8 @@ std::string SoapLoginFaultText(const std::string& code, const std::string& fault
         return "Salesforce refused the user name, password or security token.";
     if (code == "INVALID_OPERATION" && faultText.find("login()") != std::string::npos)
         return "This org does not allow sign-in with a password and security token (SOAP API "
-               "login() is switched off).";
+               "login() is switched off). Sign in with the web browser instead: choose \"Web "
+               "browser\" under \"Sign in with\" in the Connection dialog.";
     if (code == "LOGIN_MUST_USE_SECURITY_TOKEN")
         return "Salesforce asks for the security token of this user: enter it in the Security "
                "Token field (a new one can be had from the user's personal settings in "

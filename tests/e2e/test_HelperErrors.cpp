@@ -118,7 +118,12 @@ TEST_F(HelperErrors, UnusableRequestsAreRefused) {
     } cases[] = {
         {"unknown data file", 1004, "Other.dat", "Unknown data file name"},
         {"data file outside the folder", 1004, "../SFAddr.dat", "Unknown data file name"},
-        {"unknown request", 1006, "3", "Unknown request"},
+        {"unknown request", 1006, "4", "Unknown request"},
+        {"unknown connection", 1013, "ftp", "Unknown connection"},
+        {"unknown sign-in method", 1015, "pigeon", "Unknown sign-in method"},
+        {"browser sign-in without its app", 1015, "browser",
+         "The parameter file names no "
+         "consumer key"},
     };
     for (const Case& c : cases) {
         CxSFParamParser p;
@@ -129,6 +134,8 @@ TEST_F(HelperErrors, UnusableRequestsAreRefused) {
             {1007, "SFAddrErr.dat"},    {1008, "SFAddrStatus.dat"}};
         for (const auto& [tag, text] : tags)
             ASSERT_TRUE(p.SetParam(tag, ptText, tag == c.tag ? c.value : text.c_str()));
+        // A tag the usual list lacks is added.
+        ASSERT_TRUE(p.SetParam(c.tag, ptText, c.value));
         ASSERT_TRUE(p.SaveParams(InData(kAddr.param).c_str()));
         EXPECT_EQ(RunHelper(kAddr), 2) << c.name;
         std::vector<std::string> errors = Errors(kAddr);
