@@ -177,8 +177,10 @@ bool SfBrowserSignIn::BrowserFlow(SfHttp& http, Tokens& tokens, SfFailure& failu
             failure = {"Stopped on request.", kExitStopped};
         else
             failure = {"The sign-in in the web browser was not finished within " +
-                           std::to_string(s.timeoutSeconds / 60) +
-                           " minutes; nothing was loaded. Try again.",
+                           (s.timeoutSeconds % 60 == 0
+                                ? std::to_string(s.timeoutSeconds / 60) + " minutes"
+                                : std::to_string(s.timeoutSeconds) + " seconds") +
+                           "; nothing was loaded. Try again.",
                        kExitLogin};
         return false;
     }

@@ -7,10 +7,25 @@ Serves, on 127.0.0.1 only:
   GET  /services/data/vNN.N/query?q=SOQL           query, first page
   GET  /services/data/vNN.N/query/LOCATOR-OFFSET   query, following pages
   DELETE /services/data/vNN.N/composite/sobjects?ids=...&allOrNone=...
+  GET  /services/oauth2/authorize                  web server flow with PKCE; answers
+                                                   as the browser would after sign-in
+  POST /services/oauth2/token                      authorization_code, refresh_token
+  POST /services/oauth2/revoke                     revoke a refresh or access token
+  GET  /id/ORGID/USERID                            identity URL
 
-The org (users, records, readable fields) comes from --org.  What happened is
-written to --state-dir (requests.jsonl, deleted.txt) and faults are injected by
-writing control.json there at any time.  Standard library only.
+The org (users, records, readable fields, OAuth apps) comes from --org.  What
+happened is written to --state-dir (requests.jsonl, deleted.txt, oauth.json)
+and faults are injected by writing control.json there at any time.  Standard
+library only.
+
+OAuth: ORG.json "apps": [{"consumerKey": K, "callbackUrls": [...],
+"rotateRefreshTokens": true, "requirePkce": true, "scopes": ["api",
+"refresh_token"], "consumerSecret": S}] (all but the first two optional; a
+listed loopback callback matches any port).  control.json "authorize":
+{"user": NAME, "error": E, "error_description": D, "state": S, "noRedirect":
+true, "codeLifetimeSeconds": N} shapes what the signed-in browser gets.
+oauth.json in the state dir counts live refresh tokens, revocations and codes
+issued (numbers only).
 
     python3 sf_standin.py --org ORG.json --state-dir DIR [--port 0]
         [--page-size N] [--tls-cert CERT --tls-key KEY] [--max-seconds 600]
@@ -19,6 +34,10 @@ Prints "PORT <n>" on stdout once listening.
 """
 
 import argparse
+import base64
+import hashlib
+import hmac
+import html
 import http.server
 import itertools
 import json
@@ -30,6 +49,7 @@ import socket
 import ssl
 import sys
 import threading
+import time
 import urllib.parse
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import escape as xml_escape
@@ -96,6 +116,21 @@ NOT_FOUND_BODY = [{"errorCode": "NOT_FOUND", "message": "The requested resource 
 
 REST_PREFIX = "/services/data/"
 SOAP_PREFIX = "/services/Soap/"
+OAUTH_PREFIX = "/services/oauth2/"
+ID_PREFIX = "/id/"
+
+CODE_LIFETIME = 15 * 60       # seconds an authorization code may wait for its exchange
+DEFAULT_SCOPES = ["api", "refresh_token"]
+LOOPBACK_HOSTS = ("localhost", "127.0.0.1")
+
+# Default OAuth error bodies of a forced status on /services/oauth2/ paths.
+OAUTH_STATUS_ERRORS = {
+    400: ("invalid_request", "bad request"),
+    401: ("invalid_client", "invalid client credentials"),
+    403: ("rate_limit_exceeded", "rate limit exceeded"),
+    500: ("server_error", "internal server error"),
+    503: ("temporarily_unavailable", "service temporarily unavailable"),
+}
 
 SOAPENV = "http://schemas.xmlsoap.org/soap/envelope/"
 
@@ -238,6 +273,370 @@ class Fault:
         return True
 
 
+class OAuthError(Exception):
+    """A token or revoke endpoint error: {"error": ..., "error_description": ...}."""
+
+    def __init__(self, status, error, description):
+        super().__init__(description)
+        self.status = status
+        self.error = error
+        self.description = description
+
+    def body(self):
+        return {"error": self.error, "error_description": self.description}
+
+
+class AuthorizeAnswer:
+    """What the browser gets from the authorize endpoint: a redirect or a page."""
+
+    def __init__(self, status, location=None, page=None, error=None, username=None):
+        self.status = status
+        self.location = location
+        self.page = page
+        self.error = error
+        self.username = username
+
+
+def pkce_challenge(verifier):
+    """base64url(SHA-256(verifier)) without padding, as S256 defines it."""
+    digest = hashlib.sha256(verifier.encode("ascii", "replace")).digest()
+    return base64.urlsafe_b64encode(digest).decode("ascii").rstrip("=")
+
+
+def add_query(uri, pairs):
+    """uri with pairs appended to its query string, URL-encoded."""
+    split = urllib.parse.urlsplit(uri)
+    extra = urllib.parse.urlencode([(k, v) for k, v in pairs if v is not None], quote_via=urllib.parse.quote)
+    query = split.query + "&" + extra if split.query else extra
+    return urllib.parse.urlunsplit((split.scheme, split.netloc, split.path, query, split.fragment))
+
+
+def error_page(error, description):
+    return ("<html><head><title>OAuth Error</title></head><body>"
+            "<h1>OAuth Error</h1>"
+            "<p>We can't authorize you because of an OAuth error.</p>"
+            "<p>error=%s</p><p>error_description=%s</p>"
+            "</body></html>" % (html.escape(error), html.escape(description))).encode("utf-8")
+
+
+LOGIN_PAGE = (b"<html><head><title>Login</title></head><body>"
+              b"<form method=\"post\" action=\"/\"><input name=\"username\"/>"
+              b"<input name=\"pw\" type=\"password\"/><input type=\"submit\" value=\"Log In\"/>"
+              b"</form></body></html>")
+
+
+class App:
+    """A connected app: consumer key, callback URLs, scopes, token rotation."""
+
+    def __init__(self, conf):
+        self.key = conf["consumerKey"]
+        self.secret = conf.get("consumerSecret") or self.key
+        self.callbacks = list(conf.get("callbackUrls") or [])
+        self.rotate = bool(conf.get("rotateRefreshTokens", True))
+        self.require_pkce = bool(conf.get("requirePkce", True))
+        self.scopes = list(conf.get("scopes") or DEFAULT_SCOPES)
+
+    def accepts(self, uri):
+        """A listed URL exactly, or a listed loopback URL with any port."""
+        if uri in self.callbacks:
+            return True
+        try:
+            got = urllib.parse.urlsplit(uri)
+            got_port = got.port
+        except ValueError:
+            return False
+        if got.hostname not in LOOPBACK_HOSTS or got_port is None:
+            return False
+        for listed in self.callbacks:
+            want = urllib.parse.urlsplit(listed)
+            if (want.scheme == got.scheme and want.hostname == got.hostname
+                    and (want.path or "/") == (got.path or "/") and want.query == got.query):
+                return True
+        return False
+
+    def grant_scopes(self, requested):
+        """Scopes granted for a requested list (all of the app's when none asked)."""
+        if not requested:
+            return list(self.scopes)
+        wanted = {"refresh_token" if s == "offline_access" else s for s in requested.split()}
+        return [s for s in self.scopes if s in wanted]
+
+
+class Grant:
+    """One user's authorization of one app; its access tokens die with it."""
+
+    def __init__(self, client_id, username, scopes):
+        self.client_id = client_id
+        self.username = username
+        self.scopes = scopes
+        self.access = set()
+
+
+class OAuth:
+    """Codes, refresh tokens and grants; guarded by the org's lock.
+
+    Access tokens live in org.sessions so that the REST API accepts them.
+    """
+
+    def __init__(self, org, apps):
+        self.org = org
+        self.apps = {}
+        for conf in apps or []:
+            app = App(conf)
+            self.apps[app.key] = app
+        self.codes = {}               # code -> dict
+        self.refresh = {}             # refresh token -> Grant
+        self.by_access = {}           # access token -> Grant
+        self.revoked = 0
+        self.codes_issued = 0
+        self.control = {}             # control.json "authorize"
+        self.state_path = os.path.join(org.state_dir, "oauth.json")
+        self.write_state()
+
+    def write_state(self):
+        state = {"liveRefreshTokens": len(self.refresh), "revoked": self.revoked,
+                 "codesIssued": self.codes_issued}
+        tmp = self.state_path + ".tmp"
+        with open(tmp, "w", encoding="utf-8") as fh:
+            json.dump(state, fh)
+        os.replace(tmp, self.state_path)
+
+    # ----- authorize ---------------------------------------------------
+
+    def authorize(self, params):
+        def p(name):
+            return params.get(name, [None])[0]
+
+        with self.org.lock:
+            ctl = dict(self.control)
+            app = self.apps.get(p("client_id") or "")
+            if app is None:
+                return AuthorizeAnswer(400, page=error_page("invalid_client_id", "client identifier invalid"),
+                                       error="invalid_client_id")
+            redirect_uri = p("redirect_uri")
+            if not redirect_uri or not app.accepts(redirect_uri):
+                return AuthorizeAnswer(400, page=error_page("redirect_uri_mismatch",
+                                                            "redirect_uri must match configuration"),
+                                       error="redirect_uri_mismatch")
+            state = p("state")
+
+            def back(error, description):
+                return AuthorizeAnswer(302, location=add_query(redirect_uri, [
+                    ("error", error), ("error_description", description), ("state", state)]), error=error)
+
+            if p("response_type") != "code":
+                return back("unsupported_response_type", "response type not supported")
+            challenge = p("code_challenge")
+            method = p("code_challenge_method")
+            if not challenge:
+                if app.require_pkce:
+                    return back("invalid_request", "missing required code challenge")
+            elif method is not None and method != "S256":
+                return back("invalid_request", "invalid code challenge method")
+            if ctl.get("noRedirect"):
+                return AuthorizeAnswer(200, page=LOGIN_PAGE)
+            username = ctl.get("user") or next(iter(self.org.users), None)
+            if username not in self.org.users:
+                return AuthorizeAnswer(400, page=error_page("invalid_request", "no such user: %s" % username),
+                                       error="invalid_request")
+            state = ctl.get("state", state)
+            if ctl.get("error"):
+                return back(ctl["error"], ctl.get("error_description", "end-user denied authorization"))
+            code = "aPrx" + secrets.token_urlsafe(60).replace("-", ".") + "=="
+            self.codes[code] = {
+                "client_id": app.key, "redirect_uri": redirect_uri, "username": username,
+                "challenge": challenge, "plain": bool(challenge) and method is None,
+                "scopes": app.grant_scopes(p("scope")), "used": False,
+                "expires": time.monotonic() + float(ctl.get("codeLifetimeSeconds", CODE_LIFETIME)),
+            }
+            self.codes_issued += 1
+            self._purge_codes()
+            self.write_state()
+            return AuthorizeAnswer(302, location=add_query(redirect_uri, [("code", code), ("state", state)]),
+                                   username=username)
+
+    def _purge_codes(self):
+        now = time.monotonic()
+        for code in [c for c, rec in self.codes.items() if rec["expires"] < now - CODE_LIFETIME]:
+            del self.codes[code]
+
+    # ----- token -------------------------------------------------------
+
+    def token(self, form, base):
+        def f(name):
+            return form.get(name, [None])[0]
+
+        grant_type = f("grant_type")
+        with self.org.lock:
+            if grant_type not in ("authorization_code", "refresh_token"):
+                raise OAuthError(400, "unsupported_grant_type", "grant type not supported")
+            app = self.apps.get(f("client_id") or "")
+            if app is None:
+                raise OAuthError(400, "invalid_client_id", "client identifier invalid")
+            if grant_type == "authorization_code":
+                return self._redeem_code(app, f, base)
+            return self._refresh(app, f("refresh_token"), base)
+
+    def _redeem_code(self, app, f, base):
+        rec = self.codes.get(f("code") or "")
+        if rec is None:
+            raise OAuthError(400, "invalid_grant", "invalid authorization code")
+        if rec["used"] or time.monotonic() > rec["expires"]:
+            raise OAuthError(400, "invalid_grant", "expired authorization code")
+        rec["used"] = True        # one presentation only, whatever its outcome
+        if rec["client_id"] != app.key:
+            raise OAuthError(400, "invalid_grant", "invalid authorization code")
+        redirect_uri = f("redirect_uri")
+        if not redirect_uri or not app.accepts(redirect_uri):
+            raise OAuthError(400, "redirect_uri_mismatch", "redirect_uri must match configuration")
+        if redirect_uri != rec["redirect_uri"]:
+            raise OAuthError(400, "invalid_grant", "authentication failure")
+        if rec["challenge"]:
+            verifier = f("code_verifier") or ""
+            derived = verifier if rec["plain"] else pkce_challenge(verifier)
+            if not verifier or not hmac.compare_digest(derived, rec["challenge"]):
+                raise OAuthError(400, "invalid_grant", "invalid code verifier")
+        grant = Grant(app.key, rec["username"], rec["scopes"])
+        refresh = None
+        if "refresh_token" in grant.scopes:
+            refresh = self._new_refresh(grant)
+        answer = self._answer(app, grant, refresh, base)
+        self.write_state()
+        return answer
+
+    def _refresh(self, app, token, base):
+        grant = self.refresh.get(token or "")
+        if grant is None or grant.client_id != app.key:
+            raise OAuthError(400, "invalid_grant", "expired access/refresh token")
+        refresh = None
+        if app.rotate:
+            del self.refresh[token]
+            refresh = self._new_refresh(grant)
+        answer = self._answer(app, grant, refresh, base)
+        self.write_state()
+        return answer
+
+    def _new_refresh(self, grant):
+        token = "5Aep861" + secrets.token_urlsafe(64).replace("-", ".")
+        self.refresh[token] = grant
+        return token
+
+    def _answer(self, app, grant, refresh, base):
+        access = ORG_ID + "!" + secrets.token_urlsafe(72)
+        self.org.sessions[access] = grant.username
+        grant.access.add(access)
+        self.by_access[access] = grant
+        ident = "%s/id/%s/%s" % (base, ORG_ID, self.org.user_ids[grant.username])
+        issued = str(int(time.time() * 1000))
+        mac = hmac.new(app.secret.encode("utf-8"), (ident + issued).encode("utf-8"), hashlib.sha256)
+        out = {"access_token": access}
+        if refresh:
+            out["refresh_token"] = refresh
+        out.update({
+            "signature": base64.b64encode(mac.digest()).decode("ascii"),
+            "scope": " ".join(grant.scopes),
+            "instance_url": base,
+            "id": ident,
+            "token_type": "Bearer",
+            "issued_at": issued,
+        })
+        return out
+
+    # ----- revoke ------------------------------------------------------
+
+    def revoke(self, token):
+        """'refresh' or 'access': what the token was; raises OAuthError."""
+        with self.org.lock:
+            if not token:
+                raise OAuthError(400, "invalid_token", "Token was invalid")
+            grant = self.refresh.pop(token, None)
+            if grant is not None:
+                for access in grant.access:
+                    self.org.sessions.pop(access, None)
+                    self.by_access.pop(access, None)
+                grant.access.clear()
+                kind = "refresh"
+            elif token in self.org.sessions:
+                del self.org.sessions[token]
+                grant = self.by_access.pop(token, None)
+                if grant is not None:
+                    grant.access.discard(token)
+                kind = "access"
+            else:
+                raise OAuthError(400, "unsupported_token_type", "Token type not supported")
+            self.revoked += 1
+            self.write_state()
+            return kind
+
+    # ----- identity ----------------------------------------------------
+
+    def identity(self, token, org_part, user_part, base, version):
+        """(status, JSON-able body or plain error text)."""
+        with self.org.lock:
+            if not token:
+                return 403, "Missing_OAuth_Token"
+            if self.org.sessions.get(token) is None:
+                return 403, "Bad_OAuth_Token"
+            if org_part[:15] != ORG_ID:
+                return 403, "Wrong_Org"
+            username = next((n for n, uid in self.org.user_ids.items()
+                             if uid == user_part or uid[:15] == user_part), None)
+            if username is None:
+                return 404, "Bad_Id"
+            user = self.org.users[username]
+            uid = self.org.user_ids[username]
+        full = user.get("fullName") or username.split("@")[0]
+        first, _, last = full.rpartition(" ")
+        v = version or "{version}"
+        rest = "%s/services/data/v%s/" % (base, v)
+        return 200, {
+            "id": "%s/id/%s/%s" % (base, ORG_ID, uid),
+            "asserted_user": True,
+            "user_id": uid,
+            "organization_id": ORG_ID + "AAA",
+            "username": username,
+            "nick_name": username.split("@")[0],
+            "display_name": full,
+            "email": user.get("email") or username,
+            "email_verified": True,
+            "first_name": first or None,
+            "last_name": last,
+            "timezone": "America/Los_Angeles",
+            "photos": {"picture": "%s/profilephoto/005/F" % base, "thumbnail": "%s/profilephoto/005/T" % base},
+            "addr_street": None, "addr_city": None, "addr_state": None, "addr_country": "US", "addr_zip": None,
+            "mobile_phone": None,
+            "mobile_phone_verified": False,
+            "is_lightning_login_user": False,
+            "status": {"created_date": None, "body": None},
+            "urls": {
+                "enterprise": "%s/services/Soap/c/%s/%s" % (base, v, ORG_ID),
+                "metadata": "%s/services/Soap/m/%s/%s" % (base, v, ORG_ID),
+                "partner": "%s/services/Soap/u/%s/%s" % (base, v, ORG_ID),
+                "rest": rest,
+                "sobjects": rest + "sobjects/",
+                "search": rest + "search/",
+                "query": rest + "query/",
+                "recent": rest + "recent/",
+                "tooling_soap": "%s/services/Soap/T/%s/%s" % (base, v, ORG_ID),
+                "tooling_rest": rest + "tooling/",
+                "profile": "%s/%s" % (base, uid),
+                "feeds": rest + "chatter/feeds",
+                "groups": rest + "chatter/groups",
+                "users": rest + "chatter/users",
+                "feed_items": rest + "chatter/feed-items",
+                "feed_elements": rest + "chatter/feed-elements",
+                "custom_domain": base,
+            },
+            "active": True,
+            "user_type": "STANDARD",
+            "language": "en_US",
+            "locale": "en_US",
+            "utcOffset": -28800000,
+            "last_modified_date": "2024-01-01T00:00:00Z",
+            "is_app_installed": True,
+        }
+
+
 class Org:
     """Users, records, sessions, cursors, faults; all guarded by self.lock."""
 
@@ -246,6 +645,8 @@ class Org:
         self.state_dir = state_dir
         self.page_size_cap = page_size_cap
         self.users = {u["username"]: u for u in org.get("users", [])}
+        self.user_ids = {name: u.get("userId") or "005%012dAAA" % (i + 1)
+                         for i, (name, u) in enumerate(self.users.items())}
         self.describe_lists = dict(org.get("describe") or {})
         self.objects = {}
         self.where = {}               # id -> (object, index)
@@ -265,6 +666,7 @@ class Org:
         self.requests_log = open(os.path.join(state_dir, "requests.jsonl"), "a", encoding="utf-8")
         self.deleted_log = open(os.path.join(state_dir, "deleted.txt"), "a", encoding="utf-8")
         self.control_path = os.path.join(state_dir, "control.json")
+        self.oauth = OAuth(self, org.get("apps"))
         for obj in self.objects:
             self.fields_of(obj)    # scan large objects now, not on the first query
 
@@ -293,6 +695,7 @@ class Org:
             if sig is None:
                 self.control_sig = None
                 self.faults = []
+                self.oauth.control = {}
                 return
             try:
                 with open(self.control_path, encoding="utf-8") as fh:
@@ -301,6 +704,7 @@ class Org:
                 return    # half-written; try again on the next request
             self.control_sig = sig
             self.faults = [Fault(f) for f in control.get("faults") or []]
+            self.oauth.control = dict(control.get("authorize") or {})
             for rec_id, changes in (control.get("modify") or {}).items():
                 self.modify(rec_id, changes)
 
@@ -822,6 +1226,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self._soap(path, body, entry)
         elif path.startswith(REST_PREFIX):
             self._rest(path, params, entry)
+        elif path.startswith(OAUTH_PREFIX):
+            self._oauth(path, params, body, entry)
+        elif path.startswith(ID_PREFIX):
+            self._identity(path, params, entry)
         else:
             entry["status"] = 404
             self.org.log_request(entry)
@@ -871,15 +1279,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.org.log_request(entry)
         self._json(err.status, err.body(), self._limit_header())
 
-    def _apply_request_fault(self, fault, entry, soap=False):
+    def _apply_request_fault(self, fault, entry, soap=False, oauth=False):
         """Answers a fault; False when the request goes on (expired sessions)."""
         entry["fault"] = fault.kind
-        extra = {} if soap else self._limit_header()
+        extra = {} if (soap or oauth) else self._limit_header()
         conf = fault.conf
         if fault.kind == "status":
             status = int(conf.get("status", 503))
-            code, message = DEFAULT_STATUS_ERRORS.get(status, ("UNKNOWN_EXCEPTION", "An unexpected error occurred."))
-            body = [{"message": conf.get("message", message), "errorCode": conf.get("errorCode", code)}]
+            if oauth:
+                error, description = OAUTH_STATUS_ERRORS.get(status, ("server_error", "internal server error"))
+                body = {"error": conf.get("error", error),
+                        "error_description": conf.get("error_description", description)}
+            else:
+                code, message = DEFAULT_STATUS_ERRORS.get(
+                    status, ("UNKNOWN_EXCEPTION", "An unexpected error occurred."))
+                body = [{"message": conf.get("message", message), "errorCode": conf.get("errorCode", code)}]
             entry["status"] = status
             self.org.log_request(entry)
             self._json(status, body, extra)
@@ -902,6 +1316,97 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return True
         return False    # expire_sessions: the auth check below answers 401
+
+    # ----- OAuth and identity ------------------------------------------
+
+    def _base(self):
+        return "%s://127.0.0.1:%d" % (self.scheme, self.server.server_address[1])
+
+    def _oauth(self, path, params, body, entry):
+        org = self.org
+        fault = org.request_fault(self.command, path)
+        if fault is not None and self._apply_request_fault(fault, entry, oauth=True):
+            return
+        name = path[len(OAUTH_PREFIX):].strip("/")
+        form = urllib.parse.parse_qs(body.decode("utf-8", "replace"), keep_blank_values=True)
+        no_store = {"Cache-Control": "no-cache,must-revalidate,max-age=0,no-store,private"}
+        if name == "authorize" and self.command in ("GET", "POST"):
+            merged = dict(params)
+            merged.update(form)
+            if "client_id" in merged:
+                entry["client_id"] = merged["client_id"][0]
+            answer = org.oauth.authorize(merged)
+            entry["status"] = answer.status
+            if answer.error:
+                entry["error"] = answer.error
+            if answer.username:
+                entry["username"] = answer.username
+            org.log_request(entry)
+            if answer.location:
+                self._send(302, b"", "text/html;charset=UTF-8", dict(no_store, Location=answer.location))
+            else:
+                self._send(answer.status, answer.page, "text/html;charset=UTF-8", no_store)
+            return
+        try:
+            if name == "token":
+                for key in ("grant_type", "client_id"):
+                    if key in form:
+                        entry[key] = form[key][0]
+                if self.command != "POST":
+                    raise OAuthError(400, "invalid_request", "must use HTTP POST")
+                result = org.oauth.token(form, self._base())
+            elif name == "revoke" and self.command in ("GET", "POST"):
+                token = (form.get("token") or params.get("token") or [None])[0]
+                entry["tokenType"] = org.oauth.revoke(token)
+                result = None
+            else:
+                entry["status"] = 404
+                org.log_request(entry)
+                self._json(404, NOT_FOUND_BODY)
+                return
+        except OAuthError as err:
+            entry["status"] = err.status
+            entry["error"] = err.error
+            org.log_request(entry)
+            self._json(err.status, err.body(), no_store)
+            return
+        entry["status"] = 200
+        org.log_request(entry)
+        if result is None:
+            self._send(200, b"", "text/plain;charset=UTF-8", no_store)
+        else:
+            self._json(200, result, no_store)
+
+    def _identity(self, path, params, entry):
+        org = self.org
+        fault = org.request_fault(self.command, path)
+        if fault is not None and self._apply_request_fault(fault, entry):
+            return
+        parts = path[len(ID_PREFIX):].strip("/").split("/")
+        if len(parts) != 2 or self.command not in ("GET", "POST"):
+            entry["status"] = 404
+            org.log_request(entry)
+            self._send(404, b"Bad_Id", "text/plain;charset=UTF-8")
+            return
+        token = None
+        auth = (self.headers.get("Authorization") or "").split(None, 1)
+        if len(auth) == 2 and auth[0].lower() in ("bearer", "oauth"):
+            token = auth[1].strip()
+        for key in ("oauth_token", "access_token"):
+            if token is None and key in params:
+                token = params[key][0]
+        version = params.get("version", [None])[0]
+        if version == "latest":
+            version = "64.0"
+        status, body = org.oauth.identity(token, parts[0], parts[1], self._base(), version)
+        entry["status"] = status
+        org.log_request(entry)
+        if status == 200:
+            self._json(200, body)
+        else:
+            self._send(status, body.encode("utf-8"), "text/plain;charset=UTF-8")
+
+    # ----- REST (data) --------------------------------------------------
 
     def _rest(self, path, params, entry):
         org = self.org

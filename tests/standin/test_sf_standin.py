@@ -4,12 +4,19 @@ Starts sf_standin.py on a free port with a small org and talks to it the way
 the helper does.  Run with:  python3 -m unittest test_sf_standin
 """
 
+import base64
+import contextlib
+import hashlib
+import http.client
+import http.server
 import json
 import os
 import re
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
@@ -19,6 +26,7 @@ import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.join(HERE, "sf_standin.py")
+BROWSER = os.path.join(HERE, "fake_browser.py")
 V = "/services/data/v64.0"
 
 ACCT = "001000000000001AAA"
@@ -35,6 +43,12 @@ ORG = {
          "loginFault": None},
         {"username": "off@x.example", "password": "pw", "token": "TOK", "userId": "005000000000002AAA",
          "loginFault": "API_DISABLED_FOR_ORG"},
+        {"username": "bob@x.example", "userId": "005000000000003AAA", "fullName": "Bob Stone",
+         "email": "bob@mail.example"},
+    ],
+    "apps": [
+        {"consumerKey": "KEY", "callbackUrls": ["http://localhost:1717/OauthRedirect"]},
+        {"consumerKey": "STILL", "callbackUrls": ["http://127.0.0.1:1717/cb"], "rotateRefreshTokens": False},
     ],
     "describe": {"Lead": ["Id", "LastName"]},
     "objects": {
@@ -348,6 +362,351 @@ class FaultTest(StandInCase):
         self.assertTrue(any(e.get("soap") == "login" for e in entries))
         for secret in (s, s.split("!")[1], "pwTOK", "Bearer"):
             self.assertNotIn(secret, text)
+
+
+CALLBACK = "http://localhost:1717/OauthRedirect"
+
+
+@contextlib.contextmanager
+def socket_closed_port():
+    """A loopback port nobody listens on."""
+    sock = socket.socket()
+    sock.bind(("127.0.0.1", 0))
+    port = sock.getsockname()[1]
+    sock.close()
+    yield port
+
+
+def challenge_of(verifier):
+    return base64.urlsafe_b64encode(hashlib.sha256(verifier.encode()).digest()).decode().rstrip("=")
+
+
+class OAuthCase(StandInCase):
+    """Helpers for the OAuth web server flow; the browser is played by hand."""
+
+    def authorize(self, **overrides):
+        """(status, headers, body) of the authorize endpoint, redirects not followed."""
+        params = {"response_type": "code", "client_id": "KEY", "redirect_uri": CALLBACK,
+                  "code_challenge": challenge_of("v" * 43), "code_challenge_method": "S256",
+                  "state": "st 1/x"}
+        params.update(overrides)
+        params = {k: v for k, v in params.items() if v is not None}
+        conn = http.client.HTTPConnection(self.base[len("http://"):], timeout=10)
+        try:
+            conn.request("GET", "/services/oauth2/authorize?" + urllib.parse.urlencode(params))
+            resp = conn.getresponse()
+            return resp.status, dict(resp.getheaders()), resp.read()
+        finally:
+            conn.close()
+
+    def redirect_params(self, **overrides):
+        status, headers, _ = self.authorize(**overrides)
+        self.assertEqual(status, 302)
+        split = urllib.parse.urlsplit(headers["Location"])
+        return split, {k: v[0] for k, v in urllib.parse.parse_qs(split.query).items()}
+
+    def code(self, verifier="v" * 43, **overrides):
+        _, params = self.redirect_params(code_challenge=challenge_of(verifier), **overrides)
+        return params["code"]
+
+    def post(self, path, form):
+        status, _, raw = self.call("POST", path, body=urllib.parse.urlencode(form).encode(),
+                                   headers={"Content-Type": "application/x-www-form-urlencoded"})
+        try:
+            return status, json.loads(raw) if raw else None
+        except ValueError:
+            return status, raw
+
+    def exchange(self, issued, verifier="v" * 43, **overrides):
+        form = {"grant_type": "authorization_code", "code": issued, "client_id": "KEY",
+                "redirect_uri": CALLBACK, "code_verifier": verifier}
+        form.update(overrides)
+        return self.post("/services/oauth2/token", {k: v for k, v in form.items() if v is not None})
+
+    def refresh(self, token, client_id="KEY"):
+        return self.post("/services/oauth2/token", {"grant_type": "refresh_token", "refresh_token": token,
+                                                    "client_id": client_id})
+
+    def tokens(self, **overrides):
+        status, body = self.exchange(self.code(), **overrides)
+        self.assertEqual(status, 200, body)
+        return body
+
+    def works(self, access):
+        return self.query(access, "SELECT Id FROM Account")[0] == 200
+
+    def oauth_state(self):
+        with open(os.path.join(self.state, "oauth.json")) as fh:
+            return json.load(fh)
+
+
+class OAuthFlowTest(OAuthCase):
+
+    def test_code_to_tokens_to_rest_query_and_identity(self):
+        split, params = self.redirect_params()
+        self.assertEqual(urllib.parse.urlunsplit(split[:3] + ("", "")), CALLBACK)
+        self.assertEqual(params["state"], "st 1/x")
+        self.assertRegex(split.query, r"state=st%201%2Fx", "state comes back percent-encoded")
+        status, body = self.exchange(params["code"])
+        self.assertEqual(status, 200, body)
+        self.assertEqual(set(body), {"access_token", "refresh_token", "signature", "scope", "instance_url",
+                                     "id", "token_type", "issued_at"})
+        self.assertEqual((body["scope"], body["token_type"], body["instance_url"]),
+                         ("api refresh_token", "Bearer", self.base))
+        self.assertEqual(body["id"], self.base + "/id/00D000000000001/005000000000001AAA")
+        self.assertLess(abs(int(body["issued_at"]) / 1000 - time.time()), 60)
+        self.assertTrue(self.works(body["access_token"]))
+
+        status, _, raw = self.call("GET", urllib.parse.urlsplit(body["id"]).path, body["access_token"])
+        ident = json.loads(raw)
+        self.assertEqual(status, 200)
+        self.assertEqual(
+            {k: ident[k] for k in ("id", "user_id", "organization_id", "username", "email")},
+            {"id": body["id"], "user_id": "005000000000001AAA", "organization_id": "00D000000000001AAA",
+             "username": "u@x.example", "email": "u@x.example"})
+        self.assertEqual(ident["urls"]["rest"], self.base + "/services/data/v{version}/")
+
+        with open(os.path.join(self.state, "requests.jsonl")) as fh:
+            log = fh.read()
+        token_entries = [json.loads(line) for line in log.splitlines() if "/services/oauth2/token" in line]
+        self.assertIn({"method": "POST", "path": "/services/oauth2/token", "grant_type": "authorization_code",
+                       "client_id": "KEY", "status": 200}, token_entries)
+        for secret in (params["code"], "v" * 43, body["access_token"], body["refresh_token"], "Bearer"):
+            self.assertNotIn(secret, log)
+
+    def test_code_exchange_refusals(self):
+        cases = [
+            # name, authorize control, token form changes, error, description
+            ("verifier mismatch", {}, {"code_verifier": "w" * 43}, "invalid_grant", "invalid code verifier"),
+            ("verifier missing", {}, {"code_verifier": None}, "invalid_grant", "invalid code verifier"),
+            ("unknown code", {}, {"code": "aPrxNOPE=="}, "invalid_grant", "invalid authorization code"),
+            ("code of another app", {}, {"client_id": "STILL", "redirect_uri": "http://127.0.0.1:1717/cb"},
+             "invalid_grant", "invalid authorization code"),
+            ("other loopback port than at authorize", {}, {"redirect_uri": "http://localhost:9/OauthRedirect"},
+             "invalid_grant", "authentication failure"),
+            ("unregistered redirect", {}, {"redirect_uri": "http://example.com/cb"},
+             "redirect_uri_mismatch", "redirect_uri must match configuration"),
+            ("unknown client", {}, {"client_id": "NOPE"}, "invalid_client_id", "client identifier invalid"),
+            ("code too old", {"codeLifetimeSeconds": 0}, {}, "invalid_grant", "expired authorization code"),
+            ("wrong grant type", {}, {"grant_type": "password"}, "unsupported_grant_type",
+             "grant type not supported"),
+        ]
+        for name, ctl, changes, error, description in cases:
+            with self.subTest(name):
+                self.control({"authorize": ctl})
+                status, body = self.exchange(self.code(), **changes)
+                self.assertEqual((status, body), (400, {"error": error, "error_description": description}))
+
+    def test_code_is_single_use_even_after_a_failed_try(self):
+        code = self.code()
+        self.assertEqual(self.exchange(code, verifier="w" * 43)[0], 400)
+        self.assertEqual(self.exchange(code), (400, {"error": "invalid_grant",
+                                                     "error_description": "expired authorization code"}))
+        code = self.code()
+        self.assertEqual(self.exchange(code)[0], 200)
+        self.assertEqual(self.exchange(code)[1]["error_description"], "expired authorization code")
+
+    def test_refresh_rotates_and_the_old_token_dies_at_once(self):
+        first = self.tokens()
+        live = self.oauth_state()["liveRefreshTokens"]
+        status, second = self.refresh(first["refresh_token"])
+        self.assertEqual(status, 200, second)
+        self.assertNotEqual(second["refresh_token"], first["refresh_token"])
+        self.assertNotEqual(second["access_token"], first["access_token"])
+        self.assertTrue(self.works(second["access_token"]))
+        self.assertEqual(self.refresh(first["refresh_token"]),
+                         (400, {"error": "invalid_grant", "error_description": "expired access/refresh token"}))
+        self.assertEqual(self.oauth_state()["liveRefreshTokens"], live)
+        self.assertEqual(self.refresh(second["refresh_token"], client_id="STILL")[0], 400,
+                         "a refresh token works only for its own app")
+
+    def test_refresh_without_rotation_keeps_the_token(self):
+        code = self.code(client_id="STILL", redirect_uri="http://127.0.0.1:40000/cb")
+        status, first = self.exchange(code, client_id="STILL", redirect_uri="http://127.0.0.1:40000/cb")
+        self.assertEqual(status, 200, first)
+        for _ in range(2):
+            status, again = self.refresh(first["refresh_token"], client_id="STILL")
+            self.assertEqual(status, 200)
+            self.assertNotIn("refresh_token", again)
+            self.assertTrue(self.works(again["access_token"]))
+
+    def test_revoke(self):
+        grant = self.tokens()
+        _, renewed = self.refresh(grant["refresh_token"])
+        other = self.tokens()
+        before = self.oauth_state()
+        # An access token alone: that session ends, its refresh token lives on.
+        self.assertEqual(self.post("/services/oauth2/revoke", {"token": other["access_token"]}), (200, None))
+        self.assertFalse(self.works(other["access_token"]))
+        self.assertEqual(self.refresh(other["refresh_token"])[0], 200)
+        # A refresh token: it and every access token of its grant end.
+        self.assertEqual(self.post("/services/oauth2/revoke", {"token": renewed["refresh_token"]}), (200, None))
+        for access in (grant["access_token"], renewed["access_token"]):
+            self.assertFalse(self.works(access))
+        self.assertEqual(self.refresh(renewed["refresh_token"])[1]["error"], "invalid_grant")
+        after = self.oauth_state()
+        self.assertEqual((after["revoked"], after["liveRefreshTokens"]),
+                         (before["revoked"] + 2, before["liveRefreshTokens"] - 1))
+        self.assertEqual(self.post("/services/oauth2/revoke", {"token": renewed["refresh_token"]}),
+                         (400, {"error": "unsupported_token_type", "error_description": "Token type not supported"}))
+
+    def test_identity_url_errors(self):
+        access = self.tokens()["access_token"]
+        cases = [
+            ("no token", "/id/00D000000000001/005000000000001AAA", None, 403, b"Missing_OAuth_Token"),
+            ("bad token", "/id/00D000000000001/005000000000001AAA", "00D000000000001!nope", 403,
+             b"Bad_OAuth_Token"),
+            ("other org", "/id/00D000000000009/005000000000001AAA", access, 403, b"Wrong_Org"),
+            ("unknown user", "/id/00D000000000001/005000000000099AAA", access, 404, b"Bad_Id"),
+        ]
+        for name, path, token, status, text in cases:
+            with self.subTest(name):
+                got, _, raw = self.call("GET", path, token)
+                self.assertEqual((got, raw), (status, text))
+        got, _, raw = self.call("GET", "/id/00D000000000001/005000000000003?version=64.0", access)
+        self.assertEqual(json.loads(raw)["urls"]["query"], self.base + "/services/data/v64.0/query/")
+
+    def test_token_endpoint_faults(self):
+        self.control({"faults": [{"kind": "status", "path": "/services/oauth2/token", "status": 503}]})
+        status, body = self.exchange(self.code())
+        self.assertEqual((status, body["error"]), (503, "temporarily_unavailable"))
+        self.assertEqual(self.exchange(self.code())[0], 200, "applies once by default")
+        self.control({"faults": [{"kind": "status", "status": 503, "times": 5}]})
+        self.assertEqual(self.exchange(self.code())[0], 200, "a fault without a path stays on the data API")
+
+
+class AuthorizeTest(OAuthCase):
+
+    def test_refused_before_any_redirect(self):
+        cases = [
+            ("unknown client", {"client_id": "NOPE"}, b"invalid_client_id"),
+            ("unregistered callback", {"redirect_uri": "http://localhost:1717/Other"}, b"redirect_uri_mismatch"),
+            ("other host", {"redirect_uri": "http://127.0.0.1:1717/OauthRedirect"}, b"redirect_uri_mismatch"),
+            ("no callback", {"redirect_uri": None}, b"redirect_uri_mismatch"),
+        ]
+        for name, overrides, error in cases:
+            with self.subTest(name):
+                status, headers, page = self.authorize(**overrides)
+                self.assertEqual(status, 400)
+                self.assertNotIn("Location", headers)
+                self.assertIn(b"error=" + error, page)
+
+    def test_redirect_variants(self):
+        cases = [
+            # name, control, authorize overrides, expected redirect params (code: present)
+            ("any loopback port", {}, {"redirect_uri": "http://localhost:50123/OauthRedirect"},
+             {"code": True, "state": "st 1/x"}),
+            ("no state sent", {}, {"state": None}, {"code": True}),
+            ("challenge missing", {}, {"code_challenge": None},
+             {"error": "invalid_request", "error_description": "missing required code challenge",
+              "state": "st 1/x"}),
+            ("plain method", {}, {"code_challenge_method": "plain"},
+             {"error": "invalid_request", "error_description": "invalid code challenge method",
+              "state": "st 1/x"}),
+            ("token response type", {}, {"response_type": "token"},
+             {"error": "unsupported_response_type", "error_description": "response type not supported",
+              "state": "st 1/x"}),
+            ("user denies", {"error": "access_denied", "error_description": "end-user denied authorization"}, {},
+             {"error": "access_denied", "error_description": "end-user denied authorization", "state": "st 1/x"}),
+            ("wrong state", {"state": "WRONG"}, {}, {"code": True, "state": "WRONG"}),
+        ]
+        for name, ctl, overrides, want in cases:
+            with self.subTest(name):
+                self.control({"authorize": ctl})
+                split, params = self.redirect_params(**overrides)
+                self.assertEqual(split.path, "/OauthRedirect")
+                if want.get("code"):
+                    self.assertTrue(params.pop("code").startswith("aPrx"))
+                    want = {k: v for k, v in want.items() if k != "code"}
+                self.assertEqual(params, want)
+
+    def test_signed_in_user_comes_from_control(self):
+        self.control({"authorize": {"user": "bob@x.example"}})
+        body = self.tokens()
+        self.assertTrue(body["id"].endswith("/005000000000003AAA"))
+        status, _, raw = self.call("GET", urllib.parse.urlsplit(body["id"]).path, body["access_token"])
+        self.assertEqual((json.loads(raw)["username"], json.loads(raw)["display_name"]),
+                         ("bob@x.example", "Bob Stone"))
+        self.assertTrue(self.works(body["access_token"]))
+        with open(os.path.join(self.state, "requests.jsonl")) as fh:
+            authorize = [json.loads(line) for line in fh if "/authorize" in line][-1]
+        self.assertEqual(authorize["username"], "bob@x.example")
+
+    def test_user_who_never_finishes_gets_a_login_page(self):
+        self.control({"authorize": {"noRedirect": True}})
+        codes = self.oauth_state()["codesIssued"]
+        status, headers, page = self.authorize()
+        self.assertEqual(status, 200)
+        self.assertNotIn("Location", headers)
+        self.assertIn(b"<form", page)
+        self.assertEqual(self.oauth_state()["codesIssued"], codes)
+
+
+class CallbackListener(http.server.HTTPServer):
+    """The helper's side of the redirect: records what the browser brought."""
+
+    def __init__(self, status):
+        self.status = status
+        self.paths = []
+        outer = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                outer.paths.append(self.path)
+                self.send_response(outer.status)
+                self.send_header("Content-Length", "2")
+                self.end_headers()
+                self.wfile.write(b"ok")
+
+            def log_message(self, *args):
+                pass
+
+        super().__init__(("127.0.0.1", 0), Handler)
+
+
+class FakeBrowserTest(OAuthCase):
+
+    def run_browser(self, url):
+        return subprocess.run([sys.executable, BROWSER, url], stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True, timeout=30)
+
+    def test_follows_the_redirect_to_the_callback_once(self):
+        cases = [
+            # name, control, callback status, exit status, callback hit
+            ("signed in", {}, 200, 0, True),
+            ("callback refuses", {}, 400, 1, True),
+            ("never finishes", {"noRedirect": True}, 200, 1, False),
+        ]
+        for name, ctl, callback_status, exit_status, hit in cases:
+            with self.subTest(name):
+                self.control({"authorize": ctl})
+                listener = CallbackListener(callback_status)
+                worker = threading.Thread(target=listener.serve_forever, kwargs={"poll_interval": 0.05})
+                worker.start()
+                try:
+                    port = listener.server_address[1]
+                    query = urllib.parse.urlencode({
+                        "response_type": "code", "client_id": "KEY", "state": "S1",
+                        "redirect_uri": "http://localhost:%d/OauthRedirect" % port,
+                        "code_challenge": challenge_of("v" * 43), "code_challenge_method": "S256"})
+                    done = self.run_browser(self.base + "/services/oauth2/authorize?" + query)
+                finally:
+                    listener.shutdown()
+                    worker.join()
+                    listener.server_close()
+                self.assertEqual(done.returncode, exit_status, done.stderr)
+                self.assertEqual(done.stdout, "")
+                self.assertEqual(len(listener.paths), 1 if hit else 0)
+                if hit:
+                    params = urllib.parse.parse_qs(urllib.parse.urlsplit(listener.paths[0]).query)
+                    self.assertEqual(params["state"], ["S1"])
+                    self.assertNotIn(params["code"][0], done.stderr)
+                    self.assertNotIn("S1", done.stderr)
+
+    def test_network_failure_and_foreign_hosts_exit_2(self):
+        with socket_closed_port() as port:
+            self.assertEqual(self.run_browser("http://127.0.0.1:%d/x" % port).returncode, 2)
+        self.assertEqual(self.run_browser("http://example.com/x").returncode, 2)
 
 
 class LargeQueryTest(unittest.TestCase):

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,11 +13,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -60,9 +63,18 @@ struct User {
     std::string loginFault; // a fault code every login of the user gets
 };
 
+// A client app for the browser sign-in.
+struct App {
+    std::string consumerKey = "TESSMARK-KEY";
+    // Any port of a listed loopback address is accepted.
+    std::string callbackUrl = "http://localhost:1717/OauthRedirect";
+    bool rotateRefreshTokens = true;
+};
+
 // The org the stand-in serves.
 struct Org {
     std::vector<User> users{User()};
+    std::vector<App> apps{App()};
     std::map<std::string, std::vector<Record>> objects;
     // Per object, the fields describe lists (none: every field the records have).
     std::map<std::string, std::vector<std::string>> describe;
@@ -73,9 +85,16 @@ struct Org {
             const User& u = users[i];
             out += std::string(i ? "," : "") + "{\"username\":" + Quote(u.username) +
                    ",\"password\":" + Quote(u.password) + ",\"token\":" + Quote(u.token) +
-                   ",\"userId\":\"005000000000001AAA\",\"loginFault\":" +
-                   (u.loginFault.empty() ? "null" : Quote(u.loginFault)) + "}";
+                   ",\"userId\":\"00500000000000" + std::to_string(i + 1) +
+                   "AAA\",\"loginFault\":" + (u.loginFault.empty() ? "null" : Quote(u.loginFault)) +
+                   "}";
         }
+        out += "],\"apps\":[";
+        for (size_t i = 0; i < apps.size(); ++i)
+            out += std::string(i ? "," : "") + "{\"consumerKey\":" + Quote(apps[i].consumerKey) +
+                   ",\"callbackUrls\":[" + Quote(apps[i].callbackUrl) +
+                   "],\"rotateRefreshTokens\":" + (apps[i].rotateRefreshTokens ? "true" : "false") +
+                   "}";
         out += "],\"describe\":{";
         bool first = true;
         for (const auto& [object, fields] : describe) {
@@ -100,6 +119,29 @@ struct Org {
 
 inline std::string StandinScript() {
     return TESSMARK_STANDIN_SCRIPT;
+}
+
+// The script that plays the user's browser: it opens the sign-in address and
+// follows the stand-in's redirect back to the helper's callback.
+inline std::string FakeBrowserScript() {
+    std::string script = StandinScript();
+    return script.substr(0, script.rfind('/') + 1) + "fake_browser.py";
+}
+
+// A free TCP port on 127.0.0.1 at the moment of asking.
+inline int FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
 }
 
 class Server {
@@ -181,6 +223,11 @@ public:
         const std::string tmp = m_state + "control.json.tmp";
         testsupport::WriteFileBytes(tmp, json);
         std::filesystem::rename(tmp, m_state + "control.json");
+    }
+
+    // A file of the state folder ("oauth.json", ...), whole.
+    std::string StateFile(const std::string& name) const {
+        return testsupport::ReadFileBytes(m_state + name);
     }
 
     // The ids deleted so far, and those deleted with their account.
