@@ -1,6 +1,7 @@
 #include "Apputil.h"
 
 #include "Base64.h"
+#include "ConnectionTarget.h"
 #include "CxText.h"
 
 #include <cerrno>
@@ -9,7 +10,18 @@
 #include <string>
 #include <sys/stat.h>
 
-TAppSettings AppSettings;
+namespace {
+
+// Before the settings are read every field is zero and no connection is chosen.
+constexpr TAppSettings UnreadSettings() {
+    TAppSettings s{};
+    s.Connection = ccNone;
+    return s;
+}
+
+} // namespace
+
+constinit TAppSettings AppSettings = UnreadSettings();
 constinit CxIniUtil SettingsFile(nullptr, "velmora.ini");
 
 namespace {
@@ -95,6 +107,37 @@ void WriteStoredText(const char* key, bool save, const char* plain, size_t plain
     SettingsFile.WriteString(kSection, key, stored);
 }
 
+// What the helpers connect to. Without a valid choice in the file: the local
+// org a helper settings file names (so that a machine set up for one keeps
+// using it), otherwise Salesforce; that local org is also the default path.
+void ReadConnection(TAppSettings& s) {
+    std::string helperOrg;
+    const bool haveHelperOrg = FindHelperLocalOrg(helperOrg);
+    // A path cut to the capacity would name another file; an empty one makes
+    // the helper read its settings file itself.
+    if (helperOrg.size() > sizeof(s.LocalOrgPath) - 1)
+        helperOrg.clear();
+
+    char name[32] = {};
+    SettingsFile.GetString(kSection, "Connection", name, sizeof(name), "");
+    s.Connection = haveHelperOrg ? ccLocalOrg : ccSalesforce;
+    ParseConnectionName(name, s.Connection);
+
+    SettingsFile.GetString(kSection, "MyDomainUrl", s.MyDomainUrl, sizeof(s.MyDomainUrl), "");
+    s.MyDomainUrl[sizeof(s.MyDomainUrl) - 1] = '\0';
+    SettingsFile.GetString(kSection, "LocalOrgPath", s.LocalOrgPath, sizeof(s.LocalOrgPath),
+                           helperOrg.c_str());
+    s.LocalOrgPath[sizeof(s.LocalOrgPath) - 1] = '\0';
+}
+
+void WriteConnection(TAppSettings& s) {
+    SettingsFile.WriteString(kSection, "Connection", ConnectionName(s.Connection));
+    s.MyDomainUrl[sizeof(s.MyDomainUrl) - 1] = '\0';
+    SettingsFile.WriteString(kSection, "MyDomainUrl", s.MyDomainUrl);
+    s.LocalOrgPath[sizeof(s.LocalOrgPath) - 1] = '\0';
+    SettingsFile.WriteString(kSection, "LocalOrgPath", s.LocalOrgPath);
+}
+
 } // namespace
 
 bool GetDataFolder(char* out) {
@@ -164,6 +207,7 @@ void LoadSettings() {
     s.TaskNote = SettingsFile.GetBool(kSection, "TaskNote", false);
     s.EnableDebug = SettingsFile.GetBool(kSection, "EnableDebug", false);
     s.LogLevel = SettingsFile.GetInt(kSection, "LogLevel", 3);
+    ReadConnection(s);
 }
 
 void SaveSettings() {
@@ -208,4 +252,5 @@ void SaveSettings() {
     SettingsFile.WriteBool(kSection, "SaveToken", s.SaveToken);
     WriteStoredText("Token", s.SaveToken, s.Token, sizeof(s.Token), s.StoredToken,
                     sizeof(s.StoredToken));
+    WriteConnection(s);
 }

@@ -7,6 +7,17 @@
 
 enum RecordKindMask { rkAddr = 1, rkDate = 2, rkTask = 4, rkNote = 8 };
 
+// What the helper programs connect to (TAppSettings::Connection). ccNone is
+// the value before the settings are read: nothing is chosen, and the helpers
+// go by their own settings file.
+enum ConnectionChoice {
+    ccNone = -1,
+    ccSalesforce = 0,
+    ccSandbox = 1,
+    ccMyDomain = 2,
+    ccLocalOrg = 3
+};
+
 // Fields in the order of the settings table; texts are zero-terminated with the
 // stated capacity, flags are one byte.
 struct TAppSettings {
@@ -47,6 +58,9 @@ struct TAppSettings {
     bool TaskNote;
     bool EnableDebug;
     int32_t LogLevel;
+    int32_t Connection; // a ConnectionChoice
+    char MyDomainUrl[260];
+    char LocalOrgPath[260];
 };
 
 extern TAppSettings AppSettings;

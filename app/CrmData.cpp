@@ -1,6 +1,7 @@
 #include "CrmData.h"
 
 #include "Apputil.h"
+#include "ConnectionTarget.h"
 #include "CxCommWaitWindow.h"
 #include "CxDebugUtil.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <thread>
 
 TCrmData CrmData = {};
@@ -76,6 +78,14 @@ void Configure(const KindLoad& kind, const char* folder) {
     util.SetLogLocation(folder);
     util.SetDebugEnabled(AppSettings.EnableDebug);
     util.SetLogLevel(AppSettings.LogLevel);
+
+    std::string connection, target;
+    if (!ConnectionTarget(AppSettings, connection, target) && AppSettings.Connection != ccNone)
+        DEBUG_LOG(LOG_CRITICAL,
+                  "The connection settings name no org (choice %d); the helper program goes by "
+                  "its own settings file.",
+                  static_cast<int>(AppSettings.Connection));
+    util.SetConnection(connection.c_str(), target.c_str());
 }
 
 // Runs the helper of every chosen kind; true when every load succeeded.

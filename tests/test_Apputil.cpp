@@ -1,7 +1,10 @@
 #include "Apputil.h"
 
 #include "Base64.h"
+#include "ConnectionTarget.h"
+#include "CxText.h"
 #include "TestSupport.h"
+#include "WinUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +131,7 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults) {
     EXPECT_STREQ(s.Token, "");
     EXPECT_STREQ(s.StoredPassword, "");
     EXPECT_STREQ(s.StoredToken, "");
+    EXPECT_STREQ(s.MyDomainUrl, "");
     for (const FlagKey& f : kFlags)
         EXPECT_EQ(s.*f.field, f.def) << f.key;
 }
@@ -181,7 +185,8 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInItsOrder) {
         "AddrNote",        "DateSubject",     "DateLocation",  "DateStartTime", "DateEndTime",
         "DateAllDayEvent", "DateRecur",       "DateNote",      "TaskSubject",   "TaskImportance",
         "TaskDueDate",     "TaskNote",        "EnableDebug",   "LogLevel",      "UserName",
-        "SaveUser",        "SavePassword",    "Password",      "SaveToken",     "Token"};
+        "SaveUser",        "SavePassword",    "Password",      "SaveToken",     "Token",
+        "Connection",      "MyDomainUrl",     "LocalOrgPath"};
     std::vector<std::string> lines = Lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "[Tessmark]");
@@ -329,6 +334,136 @@ TEST_F(SettingsTest, CorruptStoredValuesNeverOverflow) {
     WriteIni("SavePassword=1\nPassword=YQ==\n");
     LoadSettings();
     EXPECT_STREQ(AppSettings.Password, "a");
+}
+
+// The connection keys. A helper settings file in the data folder makes the
+// default connection the local org it names, so that every case here is
+// independent of a helper settings file in the program folder.
+class ConnectionSettingsTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        std::filesystem::create_directories(m_home.DataFolder());
+        WriteFileBytes(m_home.DataFolder() + "Velmora.SFHelper.ini",
+                       "[Helper]\nLocalOrg=" + m_helperOrg + "\n");
+    }
+
+    const std::string m_helperOrg = "/srv/orgs/helper.db";
+};
+
+TEST_F(ConnectionSettingsTest, TheChoiceIsReadByNameWithoutRegardToCase) {
+    const struct {
+        const char* line; // null: no Connection key
+        int32_t want;
+    } cases[] = {
+        {"Connection=Salesforce", ccSalesforce},
+        {"Connection=sandbox", ccSandbox},
+        {"Connection=MYDOMAIN", ccMyDomain},
+        {"Connection=LocalOrg", ccLocalOrg},
+        {"Connection= Sandbox ", ccSandbox},
+        // Anything else reads as the default, here the helper's local org.
+        {"Connection=My Domain", ccLocalOrg},
+        {"Connection=1", ccLocalOrg},
+        {"Connection=", ccLocalOrg},
+        {nullptr, ccLocalOrg},
+    };
+    for (const auto& c : cases) {
+        WriteIni(c.line ? std::string(c.line) + "\n" : std::string());
+        LoadSettings();
+        EXPECT_EQ(AppSettings.Connection, c.want) << (c.line ? c.line : "no key");
+    }
+}
+
+TEST_F(ConnectionSettingsTest, TheChoiceIsWrittenByName) {
+    const struct {
+        int32_t choice;
+        const char* want;
+    } cases[] = {
+        {ccSalesforce, "Salesforce"}, {ccSandbox, "Sandbox"}, {ccMyDomain, "MyDomain"},
+        {ccLocalOrg, "LocalOrg"},     {7, "Salesforce"},      {-1, "Salesforce"},
+    };
+    for (const auto& c : cases) {
+        LoadSettings();
+        AppSettings.Connection = c.choice;
+        SaveSettings();
+        EXPECT_EQ(Value("Connection"), c.want) << c.choice;
+    }
+}
+
+TEST_F(ConnectionSettingsTest, AddressAndPathRoundTrip) {
+    const std::string twoByte = "\xC3\xA9"; // é
+    const struct {
+        std::string url;
+        std::string path;
+        std::string wantUrl;
+        std::string wantPath;
+    } cases[] = {
+        {"https://acme.my.salesforce.com", "/home/ann/orgs/demo.db",
+         "https://acme.my.salesforce.com", "/home/ann/orgs/demo.db"},
+        {"", "", "", ""},
+        {"http://127.0.0.1:8443", "/home/ann/Zo" + twoByte + " org.db", "http://127.0.0.1:8443",
+         "/home/ann/Zo" + twoByte + " org.db"},
+        // 259 bytes would end inside a character: 258 are kept.
+        {std::string(300, 'u'), "/" + std::string(257, 'p') + twoByte, std::string(259, 'u'),
+         "/" + std::string(257, 'p')},
+    };
+    for (const auto& c : cases) {
+        LoadSettings();
+        AppSettings.Connection = ccMyDomain;
+        CopyText(AppSettings.MyDomainUrl, c.url.c_str());
+        CopyText(AppSettings.LocalOrgPath, c.path.c_str());
+        SaveSettings();
+        std::memset(&AppSettings, 0x5A, sizeof(AppSettings));
+        LoadSettings();
+        EXPECT_EQ(AppSettings.Connection, ccMyDomain);
+        EXPECT_EQ(AppSettings.MyDomainUrl, c.wantUrl);
+        EXPECT_EQ(AppSettings.LocalOrgPath, c.wantPath);
+    }
+}
+
+TEST_F(ConnectionSettingsTest, TheHelpersLocalOrgIsTheDefault) {
+    const struct {
+        const char* name;
+        std::string helperIni; // written to the data folder; empty: none there
+        std::string ini;
+        int32_t wantChoice;
+        std::string wantPath;
+    } cases[] = {
+        {"absolute path", "LocalOrg=/srv/orgs/a.db\n", "", ccLocalOrg, "/srv/orgs/a.db"},
+        {"relative to the helper file", "LocalOrg=orgs/b.db\n", "", ccLocalOrg,
+         m_home.DataFolder() + "orgs/b.db"},
+        {"a stored path wins", "LocalOrg=/srv/orgs/a.db\n", "LocalOrgPath=/mine.db\n", ccLocalOrg,
+         "/mine.db"},
+        {"a stored empty path wins", "LocalOrg=/srv/orgs/a.db\n", "LocalOrgPath=\n", ccLocalOrg,
+         ""},
+        {"a stored choice wins", "LocalOrg=/srv/orgs/a.db\n", "Connection=Sandbox\n", ccSandbox,
+         "/srv/orgs/a.db"},
+        // Too long to keep: the helper then reads its settings file itself.
+        {"path too long", "LocalOrg=/" + std::string(259, 'x') + "\n", "", ccLocalOrg, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(m_home.DataFolder() + "Velmora.SFHelper.ini", "[Helper]\n" + c.helperIni);
+        WriteIni(c.ini);
+        LoadSettings();
+        EXPECT_EQ(AppSettings.Connection, c.wantChoice);
+        EXPECT_EQ(AppSettings.LocalOrgPath, c.wantPath);
+    }
+}
+
+TEST_F(SettingsTest, WithoutAHelperOrgAFreshStartConnectsToSalesforce) {
+    char folder[260];
+    ASSERT_TRUE(GetModuleFolder(nullptr, folder));
+    std::string programOrg;
+    if (HelperLocalOrgIn(folder, programOrg))
+        GTEST_SKIP() << "the program folder's helper settings name a local org: " << programOrg;
+    // A helper settings file in the data folder that names no org counts for nothing.
+    std::filesystem::create_directories(m_home.DataFolder());
+    WriteFileBytes(m_home.DataFolder() + "Velmora.SFHelper.ini", "[Helper]\nLocalOrg=\n");
+    LoadSettings();
+    EXPECT_EQ(AppSettings.Connection, ccSalesforce);
+    EXPECT_STREQ(AppSettings.LocalOrgPath, "");
+    EXPECT_STREQ(AppSettings.MyDomainUrl, "");
 }
 
 // GetDataFolder with its own environment per case.

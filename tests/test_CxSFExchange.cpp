@@ -172,21 +172,25 @@ TEST_F(ExchangeRoundTrip, TheParameterFileHoldsEveryValueInOrderAndIsGoneAfterTh
         util->SetLogLocation("/var/log/tessmark/");
         util->SetLogLevel(2);
         util->SetDebugEnabled(true);
+        util->SetConnection("salesforce", "https://acme.my.salesforce.com");
         util->Load(); // no data file: fails, but the helper has run
 
         const std::string stem = k.stem;
-        std::vector<std::pair<int32_t, std::string>> expected = {{1001, "demo@example.com"},
-                                                                 {1002, "p\xC3\xA4ss"},
-                                                                 {1003, "DEMOTOKEN"},
-                                                                 {1004, stem + ".dat"},
-                                                                 {1005, dir.Folder()},
-                                                                 {1006, "1"},
-                                                                 {1007, stem + "Err.dat"},
-                                                                 {1008, stem + "Status.dat"},
-                                                                 {1009, "/var/log/tessmark/"},
-                                                                 {1010, ""},
-                                                                 {1011, "2"},
-                                                                 {1012, "1"}};
+        std::vector<std::pair<int32_t, std::string>> expected = {
+            {1001, "demo@example.com"},
+            {1002, "p\xC3\xA4ss"},
+            {1003, "DEMOTOKEN"},
+            {1004, stem + ".dat"},
+            {1005, dir.Folder()},
+            {1006, "1"},
+            {1007, stem + "Err.dat"},
+            {1008, stem + "Status.dat"},
+            {1009, "/var/log/tessmark/"},
+            {1010, ""},
+            {1011, "2"},
+            {1012, "1"},
+            {1013, "salesforce"},
+            {1014, "https://acme.my.salesforce.com"}};
         expected.insert(expected.end(), k.extra.begin(), k.extra.end());
         EXPECT_EQ(ReadFileBytes(dir.Path("param-copy.dat")), ParamBytes(expected));
 
@@ -195,6 +199,55 @@ TEST_F(ExchangeRoundTrip, TheParameterFileHoldsEveryValueInOrderAndIsGoneAfterTh
             << run;
         EXPECT_NE(run.find("mode=600\n"), std::string::npos) << run;
         EXPECT_FALSE(FileExists(dir.Path(stem + "Param.dat")));
+    }
+}
+
+// The connection goes after the common values only once a kind was given;
+// without one the helper goes by its own settings file.
+TEST_F(ExchangeRoundTrip, TheConnectionIsSentOnlyWithAKind) {
+    const std::string longTarget = "/" + std::string(257, 'o') + "\xC3\xA9.db"; // é across 259
+    struct Case {
+        const char* name;
+        bool told;
+        const char* kind;
+        std::string target;
+        std::vector<std::pair<int32_t, std::string>> sent;
+    } cases[] = {
+        {"never told", false, "", "", {}},
+        {"empty kind", true, "", "https://login.salesforce.com", {}},
+        {"null kind", true, nullptr, "https://login.salesforce.com", {}},
+        {"local org", true, "local", "/orgs/demo.db", {{1013, "local"}, {1014, "/orgs/demo.db"}}},
+        {"local org from the helper's settings", true, "local", "", {{1013, "local"}, {1014, ""}}},
+        {"cut to 259 bytes",
+         true,
+         "local",
+         longTarget,
+         {{1013, "local"}, {1014, "/" + std::string(257, 'o')}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        CxSFTaskUtil util;
+        util.SetDataFolder(dir.Folder().c_str());
+        util.SetHelperName(kTool);
+        if (c.told)
+            util.SetConnection(c.kind, c.target.c_str());
+        util.Load();
+
+        std::vector<std::pair<int32_t, std::string>> expected = {{1001, ""},
+                                                                 {1002, ""},
+                                                                 {1003, ""},
+                                                                 {1004, "SFTask.dat"},
+                                                                 {1005, dir.Folder()},
+                                                                 {1006, "1"},
+                                                                 {1007, "SFTaskErr.dat"},
+                                                                 {1008, "SFTaskStatus.dat"},
+                                                                 {1009, "appdebug.log"},
+                                                                 {1010, ""},
+                                                                 {1011, "3"},
+                                                                 {1012, "0"}};
+        expected.insert(expected.end(), c.sent.begin(), c.sent.end());
+        EXPECT_EQ(ReadFileBytes(dir.Path("param-copy.dat")), ParamBytes(expected));
     }
 }
 
@@ -330,6 +383,59 @@ TEST_F(ExchangeRoundTrip, ASubmitThatRanReportsTheHelpersErrors) {
     EXPECT_TRUE(s.util->HasError());
     EXPECT_STREQ(s.util->GetLastError(), "Tool error 2");
     EXPECT_FALSE(s.util->IsChanged());
+}
+
+// Section Submit of the error file: what the helper found marked, what it
+// deleted and where the outcome of every record is; -1 and empty where it
+// does not say, also after a run that failed.
+TEST_F(ExchangeRoundTrip, TheSubmitReportIsReadAfterEveryRun) {
+    struct Case {
+        const char* control;
+        int32_t marked;
+        int32_t deleted;
+        const char* results;
+        bool submitted;
+    } cases[] = {
+        {"", -1, -1, "", true},
+        {"SubmitMarked=3\nSubmitDeleted=2\nSubmitResults=/data/SFAddrResults.csv\n", 3, 2,
+         "/data/SFAddrResults.csv", true},
+        {"SubmitDeleted=0\nErrorCount=1\n", -1, 0, "", true},
+        {"SubmitMarked=-4\nSubmitDeleted=two\n", -1, -1, "", true},
+        {"SubmitMarked=+4\nSubmitDeleted=7x\n", -1, -1, "", true},
+        {"SubmitMarked=1\nSubmitDeleted=99999999999\n", 1, -1, "", true},
+        {"SubmitMarked=1\nSubmitDeleted=0\nSubmitResults=r.csv\nExitStatus=3\n", 1, 0, "r.csv",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        Scene s;
+        s.LoadGood();
+        EXPECT_EQ(s.util->GetDeletedCount(), -1);
+        s.util->MarkDeleted(s.Records()[0]->Entry, false);
+        s.Control(c.control);
+        EXPECT_EQ(s.util->Submit(), c.submitted);
+        EXPECT_EQ(s.util->GetMarkedCount(), c.marked);
+        EXPECT_EQ(s.util->GetDeletedCount(), c.deleted);
+        EXPECT_STREQ(s.util->GetResultsFile(), c.results);
+    }
+
+    // A later run without a report, or a submit with nothing to send, says nothing.
+    Scene s;
+    s.LoadGood();
+    auto submitWith = [&s](const char* control, size_t record) {
+        s.util->MarkDeleted(s.Records()[record]->Entry, false);
+        s.Control(control);
+        return s.util->Submit();
+    };
+    ASSERT_TRUE(submitWith("SubmitDeleted=1\nSubmitResults=r.csv\n", 0));
+    ASSERT_EQ(s.util->GetDeletedCount(), 1);
+    EXPECT_TRUE(submitWith("", 1));
+    EXPECT_EQ(s.util->GetDeletedCount(), -1);
+    EXPECT_STREQ(s.util->GetResultsFile(), "");
+    ASSERT_TRUE(submitWith("SubmitDeleted=1\n", 2));
+    ASSERT_EQ(s.util->GetDeletedCount(), 1);
+    EXPECT_TRUE(s.util->Submit());
+    EXPECT_EQ(s.util->GetDeletedCount(), -1);
 }
 
 TEST_F(ExchangeRoundTrip, AFailedSubmitKeepsTheMarks) {

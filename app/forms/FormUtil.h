@@ -17,6 +17,12 @@ inline QString Utf8(const char* text) {
     return QString::fromUtf8(text ? text : "");
 }
 
+// Gives a control its control name, for the tests and the style sheets.
+template <class T> T* Named(T* control, const char* name) {
+    control->setObjectName(name);
+    return control;
+}
+
 // Moves a top-level window to the middle of the desktop it is on.
 void CenterOnDesktop(QWidget* window);
 

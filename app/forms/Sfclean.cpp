@@ -171,6 +171,8 @@ struct TSubmission {
     bool bSubmitted = false;
     bool bHasError = false;
     std::string sError;
+    int32_t nDeleted = -1; // records the helper reported deleted; -1: not said
+    std::string sResultsFile;
 };
 
 // Runs on the worker thread: touches the exchange objects and the wait
@@ -187,9 +189,40 @@ bool SubmitAll(std::vector<TSubmission>& submissions) {
         s.bSubmitted = s.pUtil->Submit();
         s.bHasError = s.pUtil->HasError();
         s.sError = s.pUtil->GetLastError();
+        s.nDeleted = s.pUtil->GetDeletedCount();
+        s.sResultsFile = s.pUtil->GetResultsFile();
         s.bDone = true;
     }
     return true;
+}
+
+// The log lines of one kind's submission of marked records.
+std::vector<std::string> OutcomeLines(const TSubmission& s, int32_t marked) {
+    const char* word = s.pKind->pszWord;
+    std::vector<std::string> lines;
+    char line[160];
+    if (!s.bSubmitted) {
+        lines.push_back(
+            Format("Submitting %s deletions to salesforce failed: %s", word, s.sError.c_str()));
+    } else {
+        // What the org really did, when the helper says it differs from what was asked.
+        if (s.nDeleted >= 0 && s.nDeleted != marked) {
+            std::snprintf(line, sizeof(line),
+                          "%d of %d %s deletions were carried out in salesforce.",
+                          static_cast<int>(s.nDeleted), static_cast<int>(marked), word);
+            lines.push_back(line);
+        } else if (!s.bHasError) {
+            std::snprintf(line, sizeof(line), "%d %s deletions submitted to salesforce.",
+                          static_cast<int>(marked), word);
+            lines.push_back(line);
+        }
+        if (s.bHasError)
+            lines.push_back(Format("Salesforce reported errors for the %s deletions: %s", word,
+                                   s.sError.c_str()));
+    }
+    if (!s.sResultsFile.empty())
+        lines.push_back("The outcome of every record is in " + s.sResultsFile + ".");
+    return lines;
 }
 
 } // namespace
@@ -305,22 +338,10 @@ void TfmSFClean::SubmitDeletions() {
 
     if (!haveFolder && !submissions.empty())
         AddLogLine(kNoDataFolder);
-    char count[16];
-    for (const TSubmission& s : submissions) {
-        if (!s.bDone)
-            continue;
-        const char* word = s.pKind->pszWord;
-        if (!s.bSubmitted) {
-            AddLogLine(
-                Format("Submitting %s deletions to salesforce failed: %s", word, s.sError.c_str()));
-        } else if (s.bHasError) {
-            AddLogLine(Format("Salesforce reported errors for the %s deletions: %s", word,
-                              s.sError.c_str()));
-        } else {
-            std::snprintf(count, sizeof(count), "%d", static_cast<int>(this->*s.pKind->pCounter));
-            AddLogLine(Format("%s %s deletions submitted to salesforce.", count, word));
-        }
-    }
+    for (const TSubmission& s : submissions)
+        if (s.bDone)
+            for (const std::string& line : OutcomeLines(s, this->*s.pKind->pCounter))
+                AddLogLine(line);
     pbDel->setValue(100);
 }
 

@@ -1,6 +1,7 @@
 #include "Sfsource.h"
 
 #include "Apputil.h"
+#include "Connection.h"
 #include "CrmData.h"
 #include "CxCommWaitWindow.h"
 #include "CxDebugUtil.h"
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <exception>
+#include <string>
 
 namespace {
 
@@ -44,9 +46,20 @@ template <size_t N> QString FieldText(const char (&field)[N]) {
     return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
 }
 
-template <class T> T* Named(T* control, const char* name) {
-    control->setObjectName(name);
-    return control;
+// The helper's reason why loading failed: the last error of the first chosen
+// kind whose exchange object has one; empty when none said why.
+std::string LoadFailureReason() {
+    const struct {
+        int32_t nMask;
+        CxSFBaseUtil* pUtil;
+    } kinds[] = {{rkAddr, CrmData.AddrUtil},
+                 {rkDate, CrmData.DateUtil},
+                 {rkTask, CrmData.TaskUtil},
+                 {rkNote, CrmData.NoteUtil}};
+    for (const auto& kind : kinds)
+        if ((AppSettings.AppFlag & kind.nMask) && kind.pUtil && kind.pUtil->GetLastError()[0])
+            return kind.pUtil->GetLastError();
+    return std::string();
 }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const char* text) {
@@ -117,6 +130,7 @@ TfmSFSource::TfmSFSource(QWidget* parent) : QWidget(parent) {
     btnDupOption =
         Named(new QPushButton(Utf8("Set Duplicates Checking Rules"), this), "btnDupOption");
     btnDupOption->setAutoDefault(false);
+    btnConnection = NewButton(this, "btnConnection", "C&onnection...", 0, false);
 
     auto* sources = new QHBoxLayout;
     sources->setSpacing(16);
@@ -137,6 +151,7 @@ TfmSFSource::TfmSFSource(QWidget* parent) : QWidget(parent) {
     auto* rules = new QHBoxLayout;
     rules->addStretch(1);
     rules->addWidget(btnDupOption);
+    rules->addWidget(btnConnection);
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(24, 18, 24, 14);
@@ -146,9 +161,9 @@ TfmSFSource::TfmSFSource(QWidget* parent) : QWidget(parent) {
     page->addLayout(rules);
     page->addStretch(1);
 
-    QWidget* order[] = {edtUserName,   edtPassword, cbSaveUser,  cbSavePassword, edtToken,
-                        cbSaveToken,   rbtnAddr,    rbtnDate,    rbtnTask,       cbAddrContact,
-                        cbAddrAccount, cbAddrLead,  btnDupOption};
+    QWidget* order[] = {edtUserName,   edtPassword, cbSaveUser,   cbSavePassword, edtToken,
+                        cbSaveToken,   rbtnAddr,    rbtnDate,     rbtnTask,       cbAddrContact,
+                        cbAddrAccount, cbAddrLead,  btnDupOption, btnConnection};
     for (size_t i = 0; i + 1 < sizeof(order) / sizeof(order[0]); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -156,6 +171,7 @@ TfmSFSource::TfmSFSource(QWidget* parent) : QWidget(parent) {
     connect(rbtnDate, &QRadioButton::clicked, this, &TfmSFSource::rbtnDateClick);
     connect(rbtnTask, &QRadioButton::clicked, this, &TfmSFSource::rbtnTaskClick);
     connect(btnDupOption, &QPushButton::clicked, this, &TfmSFSource::btnDupOptionClick);
+    connect(btnConnection, &QPushButton::clicked, this, &TfmSFSource::btnConnectionClick);
     connect(lblTokenHelp, &TLinkLabel::clicked, this, &TfmSFSource::lblTokenHelpClick);
 }
 
@@ -250,9 +266,14 @@ bool TfmSFSource::Load() {
     }
 
     CloseWaitWindow();
-    if (!loaded)
-        ShowMessageBox(this, kRetrieveFailed, "Error", MessageIcon::Information,
+    if (!loaded) {
+        std::string message = kRetrieveFailed;
+        const std::string reason = LoadFailureReason();
+        if (!reason.empty())
+            message += "\n\n" + reason;
+        ShowMessageBox(this, message.c_str(), "Error", MessageIcon::Information,
                        MessageButtons::OK);
+    }
     QApplication::restoreOverrideCursor();
     return loaded;
 }
@@ -284,6 +305,14 @@ void TfmSFSource::rbtnTaskClick() {
 void TfmSFSource::btnDupOptionClick() {
     // On the heap: should the page go away meanwhile, it takes the dialog along.
     QPointer<TfmDupOption> dialog = new TfmDupOption(this);
+    dialog->UpdateData(false);
+    dialog->exec();
+    delete dialog;
+}
+
+void TfmSFSource::btnConnectionClick() {
+    // On the heap: should the page go away meanwhile, it takes the dialog along.
+    QPointer<TfmConnection> dialog = new TfmConnection(this);
     dialog->UpdateData(false);
     dialog->exec();
     delete dialog;

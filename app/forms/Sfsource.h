@@ -43,12 +43,14 @@ public:
     QCheckBox* cbAddrAccount;
     QCheckBox* cbAddrLead;
     QPushButton* btnDupOption;
+    QPushButton* btnConnection;
 
 public slots:
     void rbtnAddrClick();
     void rbtnDateClick();
     void rbtnTaskClick();
     void btnDupOptionClick();
+    void btnConnectionClick();
     void lblTokenHelpClick();
 
 private:

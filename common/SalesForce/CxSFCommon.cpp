@@ -7,7 +7,10 @@
 #include "CxText.h"
 #include "WinUtil.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -23,6 +26,7 @@ void SetMember(char (&member)[256], const char* text) {
 }
 
 const char kStatusSection[] = "Status";
+const char kSubmitSection[] = "Submit";
 const char kSaveFailed[] = "Can not save information to temperary file.";
 
 // A settings file bound to a full path.
@@ -32,6 +36,22 @@ public:
         SetPath(path.c_str());
     }
 };
+
+// A count of the helper's submit report: a whole number from 0 up, else -1
+// (missing, empty or not a number).
+int32_t ReportCount(CxIniUtil& ini, const char* key) {
+    char text[32] = {};
+    ini.GetString(kSubmitSection, key, text, sizeof(text), "");
+    if (!text[0])
+        return -1;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 0 || value > INT32_MAX ||
+        !std::isdigit(static_cast<unsigned char>(text[0])))
+        return -1;
+    return static_cast<int32_t>(value);
+}
 
 // A time-out as the user reads it: "30 minutes", "1 minute", "90 seconds".
 std::string DurationText(uint32_t ms) {
@@ -214,7 +234,8 @@ CxSFBaseUtil::CxSFBaseUtil()
       m_szDataFolder{}, m_szDataFileName{}, m_szParamFileName{}, m_szErrorFileName{},
       m_szStatusFileName{}, m_szLastError{}, m_szLogLocation{}, m_szReserved{}, m_nLogLevel(3),
       m_bDebugEnabled(false), m_nRequest(0), m_szHelperName{}, m_szStateFileName{}, m_nKind(skNone),
-      m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs) {
+      m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs), m_szConnectionKind{},
+      m_szConnectionTarget{}, m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{} {
     CopyText(m_szLogLocation, "appdebug.log");
     // The data folder starts as the program's own folder.
     if (!GetModuleFolder(nullptr, m_szDataFolder, sizeof(m_szDataFolder)))
@@ -260,6 +281,11 @@ void CxSFBaseUtil::SetHelperName(const char* text) {
         CopyText(m_szHelperName, text);
 }
 
+void CxSFBaseUtil::SetConnection(const char* kind, const char* target) {
+    CopyText(m_szConnectionKind, kind ? kind : "");
+    CopyText(m_szConnectionTarget, target ? target : "");
+}
+
 void CxSFBaseUtil::SetKind(int kind, const char* helperName, const char* stateFileName) {
     m_nKind = kind;
     SetHelperName(helperName);
@@ -284,6 +310,8 @@ void CxSFBaseUtil::SetError(const char* text) {
 }
 
 bool CxSFBaseUtil::ExchangeWithHelper() {
+    // An earlier run's report must never pass for this one's.
+    ClearSubmitReport();
     CxSFDataReader* runner = KindRunner(m_nKind);
     if (!runner || !m_szHelperName[0] || !m_szParamFileName[0]) {
         SetError("No helper program is set for these records.");
@@ -304,6 +332,10 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
         bool filled = true;
         for (const auto& [tag, text] : values)
             filled = params.SetParam(tag, ptText, text) && filled;
+        if (m_szConnectionKind[0]) {
+            filled = params.SetParam(1013, ptText, m_szConnectionKind) && filled;
+            filled = params.SetParam(1014, ptText, m_szConnectionTarget) && filled;
+        }
         filled = filled && AddKindParams(params);
         // A parameter file of an earlier request must never drive this run.
         unlink(paramPath.c_str());
@@ -332,6 +364,7 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
     unlink(paramPath.c_str());
 
     ReadHelperError();
+    ReadSubmitReport();
     if (result != hrOk) {
         // A helper that failed and said why is the better source of the reason.
         if (result == hrExitStatus && m_bHasError && m_szLastError[0])
@@ -357,6 +390,22 @@ void CxSFBaseUtil::ReadHelperError() {
     const std::string key = "Error." + std::to_string(count);
     ini.GetString("Error", key.c_str(), m_szLastError, sizeof(m_szLastError), "");
     m_bHasError = true;
+}
+
+void CxSFBaseUtil::ClearSubmitReport() {
+    m_nMarkedCount = -1;
+    m_nDeletedCount = -1;
+    m_szResultsFile[0] = '\0';
+}
+
+void CxSFBaseUtil::ReadSubmitReport() {
+    ClearSubmitReport();
+    if (!m_szErrorFileName[0])
+        return;
+    PathIni ini(DataPath(m_szErrorFileName));
+    m_nMarkedCount = ReportCount(ini, "Marked");
+    m_nDeletedCount = ReportCount(ini, "Deleted");
+    ini.GetString(kSubmitSection, "Results", m_szResultsFile, sizeof(m_szResultsFile), "");
 }
 
 void CxSFBaseUtil::RequestStopIfRunning() {
@@ -409,6 +458,8 @@ bool CxSFBaseUtil::LoadFromHelper() {
 bool CxSFBaseUtil::SubmitChanges() {
     DEBUG_LOG(LOG_NORMAL, "Start submitting changes to server.");
     if (!m_bChanged) {
+        // Nothing runs, so no report: an earlier run's would pass for this one's.
+        ClearSubmitReport();
         DEBUG_LOG(LOG_NORMAL,
                   "There is no new changes and no need to submit information to server.");
         return true;

@@ -114,6 +114,12 @@ public:
     void SetHelperName(const char* text);
     // How long a helper run may take; 30 minutes at construction.
     void SetHelperTimeout(uint32_t ms) { m_nHelperTimeoutMs = ms; }
+    // What the helper connects to: kind "salesforce" with the login address
+    // (no trailing '/') or "local" with the local org's path (possibly empty).
+    // Each text is cut to 259 characters, null is taken as empty. While the
+    // kind is empty (as at construction) neither is sent, and the helper goes
+    // by its own settings file.
+    void SetConnection(const char* kind, const char* target);
 
     const char* GetUserName() const { return m_szUserName; }
     const char* GetPassword() const { return m_szPassword; }
@@ -133,6 +139,19 @@ public:
     uint32_t GetHelperTimeout() const { return m_nHelperTimeoutMs; }
     const char* GetStateFileName() const { return m_szStateFileName; }
     int GetKind() const { return m_nKind; }
+    const char* GetConnectionKind() const { return m_szConnectionKind; }
+    const char* GetConnectionTarget() const { return m_szConnectionTarget; }
+
+    // The helper's report of the last run (section Submit of its error file):
+    // the records marked for deletion it found, those it really deleted (-1
+    // when the report does not say), and the path of its file with the outcome
+    // of every marked record (empty when it named none).
+    int32_t GetMarkedCount() const { return m_nMarkedCount; }
+    int32_t GetDeletedCount() const { return m_nDeletedCount; }
+    const char* GetResultsFile() const { return m_szResultsFile; }
+    // Takes the Submit section of the helper's error file into the counts and
+    // the results file; what the file does not say reads as unknown.
+    void ReadSubmitReport();
 
     // Records are marked for deletion and not yet submitted.
     bool IsChanged() const { return m_bChanged; }
@@ -191,6 +210,14 @@ protected:
     char m_szStateFileName[256];
     int m_nKind;
     uint32_t m_nHelperTimeoutMs;
+    char m_szConnectionKind[260];
+    char m_szConnectionTarget[260];
+    int32_t m_nMarkedCount;
+    int32_t m_nDeletedCount;
+    char m_szResultsFile[1024];
+
+private:
+    void ClearSubmitReport();
 };
 
 // The record keeping of one kind: TRec is the CRM record, TMgr the collection

@@ -169,6 +169,23 @@ protected:
 
     std::string Log() const { return page->memLog->toPlainText().toStdString(); }
 
+    // A submission's outcome lines as logged after a run of the real helper,
+    // which may name a file with the outcome of every record.
+    static std::vector<std::string> WithResultsLine(std::vector<std::string> lines,
+                                                    const CxSFBaseUtil* util) {
+        if (util->GetResultsFile()[0])
+            lines.push_back(std::string("The outcome of every record is in ") +
+                            util->GetResultsFile() + ".");
+        return lines;
+    }
+
+    // The last lines of the log, as many as want has.
+    std::vector<std::string> LastLines(const std::vector<std::string>& want) const {
+        const std::vector<std::string> lines = LogLines();
+        const size_t n = std::min(lines.size(), want.size());
+        return std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(n), lines.end());
+    }
+
     std::vector<std::string> LogLines() const {
         std::vector<std::string> lines;
         std::istringstream in(Log());
@@ -327,6 +344,60 @@ TEST(CleanupPageFormat, FormatLogFieldBuildsOneLine) {
     EXPECT_EQ("\tSubject: " + subject, out);
 }
 
+// What the helper reported of a submit, through the stand-in helper: the
+// records it really deleted when they differ from the marks sent, its errors
+// and the file with the outcome of every record.
+struct OutcomeCase {
+    const char* name;
+    const char* control; // section [Tool] of the stand-in helper's tool.ini
+    std::vector<std::string> lines;
+};
+
+class CleanupPageOutcome : public CleanupPage, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(CleanupPageOutcome, LogsWhatTheHelperReported) {
+    const OutcomeCase& c = GetParam();
+    CrmData.AddrUtil->SetHelperName("tessmark_test_helper");
+    for (const char* name : {"Ann", "Bob"}) {
+        SFAddrRec rec;
+        CopyText(rec.Name, name);
+        Add(CrmData.AddrUtil, CrmData.AddrDupList, rec, true);
+    }
+    WriteFileBytes(home.DataFolder() + "tool.ini", std::string("[Tool]\n") + c.control);
+    Run();
+
+    const std::vector<std::string> want = Concat({Totals(2, 0, 0, 0), c.lines});
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_GE(lines.size(), want.size());
+    EXPECT_EQ(want, std::vector<std::string>(lines.end() - want.size(), lines.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, CleanupPageOutcome,
+    ::testing::Values(
+        OutcomeCase{"FewerDeleted",
+                    "SubmitMarked=2\nSubmitDeleted=1\n",
+                    {"1 of 2 contact deletions were carried out in salesforce."}},
+        OutcomeCase{"FewerDeletedWithErrors",
+                    "SubmitDeleted=0\nErrorCount=2\n",
+                    {"0 of 2 contact deletions were carried out in salesforce.",
+                     "Salesforce reported errors for the contact deletions: Tool error 2"}},
+        OutcomeCase{"AllDeletedWithResults",
+                    "SubmitDeleted=2\nSubmitResults=/data/SFAddrResults-20240601-120000.csv\n",
+                    {"2 contact deletions submitted to salesforce.",
+                     "The outcome of every record is in "
+                     "/data/SFAddrResults-20240601-120000.csv."}},
+        OutcomeCase{"AllDeletedWithErrors",
+                    "SubmitDeleted=2\nErrorCount=1\n",
+                    {"Salesforce reported errors for the contact deletions: Tool error 1"}},
+        OutcomeCase{"NothingReported", "", {"2 contact deletions submitted to salesforce."}},
+        OutcomeCase{"FailedRunWithResults",
+                    "SubmitDeleted=0\nSubmitResults=/data/r.csv\nExitStatus=3\n",
+                    {"Submitting contact deletions to salesforce failed: The helper program "
+                     "tessmark_test_helper ended with exit status 3",
+                     "The outcome of every record is in /data/r.csv."}}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
+
 // Runs that submit, through the real helper and a local sample org.
 class CleanupPageSubmit : public CleanupPage {
 protected:
@@ -365,7 +436,8 @@ TEST_F(CleanupPageSubmit, TwoOfThreeTickedContactsAreLoggedMarkedAndDeleted) {
                        "\tDepartment: <empty>", "\tTitle: Buyer", "\tEmail: zoe@example.com",
                        "\tPhone: 555-0102", "Deletion succeeded.", ""},
                       Totals(2, 0, 0, 0),
-                      {"2 contact deletions submitted to salesforce."}}),
+                      WithResultsLine({"2 contact deletions submitted to salesforce."},
+                                      CrmData.AddrUtil)}),
               LogLines());
     EXPECT_EQ(2, page->AddrDeleted);
     EXPECT_EQ(100, page->pbDel->value());
@@ -394,10 +466,10 @@ TEST_F(CleanupPageSubmit, OnlyChosenKindsWithMarksAreSubmitted) {
 
     Run();
 
-    std::vector<std::string> lines = LogLines();
-    ASSERT_GE(lines.size(), 8u);
-    EXPECT_EQ(Concat({Totals(1, 0, 0, 0), {"1 contact deletions submitted to salesforce."}}),
-              std::vector<std::string>(lines.end() - 8, lines.end()));
+    const std::vector<std::string> want = Concat(
+        {Totals(1, 0, 0, 0),
+         WithResultsLine({"1 contact deletions submitted to salesforce."}, CrmData.AddrUtil)});
+    EXPECT_EQ(want, LastLines(want));
     EXPECT_EQ(2, CrmData.AddrUtil->GetRequest());
     EXPECT_EQ(1, CrmData.DateUtil->GetRequest());
     EXPECT_EQ(1, CrmData.TaskUtil->GetRequest());
@@ -449,7 +521,14 @@ TEST_P(CleanupPageKind, LogsItsBlockAndSubmits) {
     AppSettings.AppFlag = c.flag;
     TickFirstRecord(c.flag);
     Run();
-    EXPECT_EQ(Concat({kHeading, c.block, {"Deletion succeeded.", ""}, c.totals, {c.submitted}}),
+    const CxSFBaseUtil* util = c.flag == rkDate   ? static_cast<CxSFBaseUtil*>(CrmData.DateUtil)
+                               : c.flag == rkTask ? static_cast<CxSFBaseUtil*>(CrmData.TaskUtil)
+                                                  : static_cast<CxSFBaseUtil*>(CrmData.NoteUtil);
+    EXPECT_EQ(Concat({kHeading,
+                      c.block,
+                      {"Deletion succeeded.", ""},
+                      c.totals,
+                      WithResultsLine({c.submitted}, util)}),
               LogLines());
 }
 
@@ -484,9 +563,10 @@ TEST_F(CleanupPageSubmit, RefusedLoginIsLoggedAsAFailedSubmission) {
 
     Run();
 
-    ASSERT_FALSE(LogLines().empty());
-    EXPECT_EQ(std::string("Submitting contact deletions to salesforce failed: ") + kLoginFailed,
-              LogLines().back());
+    const std::vector<std::string> want = WithResultsLine(
+        {std::string("Submitting contact deletions to salesforce failed: ") + kLoginFailed},
+        CrmData.AddrUtil);
+    EXPECT_EQ(want, LastLines(want));
     // Still marked, and still in the org.
     EXPECT_TRUE(CrmData.AddrUtil->IsChanged());
     EXPECT_EQ(6u, OrgContactIds().size());
@@ -503,10 +583,14 @@ TEST_F(CleanupPageSubmit, RecordsTheOrgCouldNotDeleteAreLoggedAsReportedErrors) 
 
     Run();
 
-    ASSERT_FALSE(LogLines().empty());
-    EXPECT_EQ("Salesforce reported errors for the contact deletions: Record 003000000000000XYZ "
-              "is not in the org and was not deleted.",
-              LogLines().back());
+    // One of the two marks was carried out, when the helper reports its count.
+    std::vector<std::string> want;
+    if (CrmData.AddrUtil->GetDeletedCount() >= 0)
+        want.push_back("1 of 2 contact deletions were carried out in salesforce.");
+    want.push_back("Salesforce reported errors for the contact deletions: Record "
+                   "003000000000000XYZ is not in the org and was not deleted.");
+    want = WithResultsLine(want, CrmData.AddrUtil);
+    EXPECT_EQ(want, LastLines(want));
     EXPECT_EQ(2, page->AddrDeleted);
     EXPECT_EQ(5u, OrgContactIds().size());
 }

@@ -1,5 +1,6 @@
 // The access page: its controls, the checks of Next in their order, what is
 // stored, the kind choice, and loading through the real helper program.
+#include "Connection.h"
 #include "Dupoption.h"
 #include "LinkLabel.h"
 #include "Links.h"
@@ -21,6 +22,7 @@ const char kNoContactSource[] =
     "Please select at least one Contact source type, Contact, Account or Lead.";
 const char kRetrieveFailed[] = "Can not retrieve your salesforce information. Please make sure "
                                "that you entered the correct salesforce access options.";
+const char kLoginFailed[] = "Login failed: the user name, password or security token is wrong.";
 
 class AccessPage : public WizardTest {
 protected:
@@ -61,6 +63,7 @@ TEST_F(AccessPage, ShowsItsControlsWithTheirCaptions) {
         {"cbAddrAccount", "Account"},
         {"cbAddrLead", "Lead"},
         {"btnDupOption", "Set Duplicates Checking Rules"},
+        {"btnConnection", "C&onnection..."},
     };
     for (const Caption& c : buttons) {
         if (auto* button = Child<QAbstractButton>(page, c.name)) {
@@ -97,6 +100,15 @@ TEST_F(AccessPage, KeyboardOrderRunsFromUserNameToTheKindChoice) {
         if (std::find(expected.begin(), expected.end(), w) != expected.end())
             chain.push_back(w);
     EXPECT_EQ(expected, chain);
+}
+
+// The Connection button sits beside the rules button and follows it.
+TEST_F(AccessPage, ConnectionButtonFollowsTheRulesButton) {
+    EXPECT_EQ(page->btnConnection, page->btnDupOption->nextInFocusChain());
+    const QRect rules = page->btnDupOption->geometry();
+    const QRect connection = page->btnConnection->geometry();
+    EXPECT_EQ(rules.center().y(), connection.center().y());
+    EXPECT_GT(connection.left(), rules.right());
 }
 
 // Each refusal names its field, focuses it, and keeps what passed before it.
@@ -192,6 +204,9 @@ TEST_F(AccessPage, LongTextsAreCutAtCharacterBoundaries) {
 
 TEST_F(AccessPage, LoadingUsesTheCutPassword) {
     SetLoadCrmDataHook(nullptr);
+    // No org anywhere: the helper must not look for one on the network.
+    AppSettings.Connection = ccLocalOrg;
+    CopyText(AppSettings.LocalOrgPath, (home.Home() + "no-such-org.db").c_str());
     EnterCredentials("me", std::string(70, 'p').c_str(), "tok");
     MessageBoxRecorder boxes; // the load itself may fail: no org here
     fmMain->btnNext->click();
@@ -200,6 +215,8 @@ TEST_F(AccessPage, LoadingUsesTheCutPassword) {
     ASSERT_NE(nullptr, CrmData.AddrUtil);
     EXPECT_EQ(std::string(63, 'p'), CrmData.AddrUtil->GetPassword());
     EXPECT_STREQ("me", CrmData.AddrUtil->GetUserName());
+    EXPECT_STREQ("local", CrmData.AddrUtil->GetConnectionKind());
+    EXPECT_EQ(home.Home() + "no-such-org.db", CrmData.AddrUtil->GetConnectionTarget());
 }
 
 TEST_F(AccessPage, ContactSourcesAreOnlyCheckedForContacts) {
@@ -247,6 +264,33 @@ TEST_F(AccessPage, DuplicateRulesOpenOverThePageWithTheStoredRules) {
     EXPECT_FALSE(email);
 }
 
+// The dialog opens over the page with the stored choice; its choice is kept
+// and written with the other settings when the program ends.
+TEST_F(AccessPage, ConnectionOpensOverThePageAndItsChoiceIsSavedAtTheEnd) {
+    AppSettings.Connection = ccSandbox;
+    QWidget* owner = nullptr;
+    bool sandboxShown = false;
+    OnNextModal<TfmConnection>([&](TfmConnection* dialog) {
+        owner = dialog->parentWidget();
+        sandboxShown = dialog->rbtnSandbox->isChecked();
+        ClickWidget(dialog->rbtnMyDomain);
+        dialog->edtMyDomain->setText("https://acme.my.salesforce.com");
+        dialog->btnOK->click();
+    });
+    ClickWidget(page->btnConnection);
+    EXPECT_EQ(page, owner);
+    EXPECT_TRUE(sandboxShown);
+    EXPECT_EQ(ccMyDomain, AppSettings.Connection);
+    EXPECT_STREQ("https://acme.my.salesforce.com", AppSettings.MyDomainUrl);
+
+    fmMain->close();
+    FlushDeletes();
+    ASSERT_EQ(nullptr, fmMain);
+    const std::string ini = ReadFileBytes(SettingsPath());
+    EXPECT_NE(std::string::npos, ini.find("\nConnection=MyDomain\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("\nMyDomainUrl=https://acme.my.salesforce.com\n"));
+}
+
 TEST_F(AccessPage, TokenHelpOpensTheTokenPage) {
     ShellOpenRecorder shell;
     ClickWidget(page->lblTokenHelp);
@@ -260,7 +304,10 @@ class AccessPageKind : public WizardTest, public ::testing::WithParamInterface<i
 
 TEST_P(AccessPageKind, OtherKindsShowAsTasksAndLoadTasks) {
     std::filesystem::create_directories(home.DataFolder());
-    WriteFileBytes(SettingsPath(), "[Tessmark]\nAppFlag=" + std::to_string(GetParam()) + "\n");
+    // No org anywhere: the helper must not look for one on the network.
+    WriteFileBytes(SettingsPath(), "[Tessmark]\nAppFlag=" + std::to_string(GetParam()) +
+                                       "\nConnection=LocalOrg\nLocalOrgPath=" + home.Home() +
+                                       "no-such-org.db\n");
     OpenWizard();
     EXPECT_TRUE(SourcePage->rbtnTask->isChecked());
     EXPECT_FALSE(SourcePage->cbAddrContact->isEnabled());
@@ -314,16 +361,21 @@ TEST_F(AccessPageHelper, SampleOrgLoadsAndReachesTheReview) {
     ASSERT_NE(nullptr, CrmData.TaskUtil);
     EXPECT_EQ(12u, CrmData.TaskUtil->GetRecordList()->GetCount());
     EXPECT_EQ(0u, CrmData.AddrUtil->GetRecordList()->GetCount());
+    // A first start takes the local org of the helper's settings file.
+    EXPECT_STREQ("local", CrmData.TaskUtil->GetConnectionKind());
+    EXPECT_EQ(home.Home() + "org.db", CrmData.TaskUtil->GetConnectionTarget());
     EXPECT_EQ(nullptr, GetCurrentWaitWindow());
 }
 
+// The message ends with the helper's own reason, after an empty line.
 TEST_F(AccessPageHelper, WrongPasswordStaysAtStepZeroWithTheRetrievalMessage) {
     EnterCredentials("demo@example.com", "not the password", "DEMOTOKEN");
     MessageBoxRecorder boxes;
     fmMain->btnNext->click();
 
     ASSERT_EQ(1u, boxes.requests.size());
-    EXPECT_EQ(kRetrieveFailed, boxes.requests[0].text.toStdString());
+    EXPECT_EQ(std::string(kRetrieveFailed) + "\n\n" + kLoginFailed,
+              boxes.requests[0].text.toStdString());
     EXPECT_EQ(MessageIcon::Information, boxes.requests[0].icon);
     EXPECT_EQ(0, fmMain->CurrentStep);
 }

@@ -6,7 +6,9 @@
 //   - copies the parameter file to "param-copy.dat";
 //   - then does what section [Tool] of "tool.ini" asks, in this order:
 //     ErrorCount=N writes the error file (named in the parameter file) with N
-//     errors "Tool error 1".."Tool error N"; DataFrom=NAME copies that file to
+//     errors "Tool error 1".."Tool error N"; SubmitMarked=, SubmitDeleted= and
+//     SubmitResults= write the keys Marked, Deleted and Results of section
+//     Submit there (each only when given); DataFrom=NAME copies that file to
 //     the data file; SleepMs=N sleeps; Signal=N ends by that signal;
 //     ExitStatus=N ends with that status (0 otherwise).
 #include "CxIniUtil.h"
@@ -23,6 +25,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -124,6 +127,17 @@ int main(int argc, char** argv) {
             ini.WriteString("Error", key.c_str(), ("Tool error " + std::to_string(i)).c_str());
         }
         ini.WriteInt("Error", "Error.Count", errors);
+    }
+    if (!errorFile.empty()) {
+        const std::pair<const char*, const char*> report[] = {
+            {"SubmitMarked", "Marked"}, {"SubmitDeleted", "Deleted"}, {"SubmitResults", "Results"}};
+        CxIniUtil ini(nullptr, nullptr);
+        ini.SetPath((folder + errorFile).c_str());
+        for (const auto& [from, key] : report) {
+            const std::string value = IniText(control, "Tool", from);
+            if (!value.empty())
+                ini.WriteString("Submit", key, value.c_str());
+        }
     }
     const std::string dataFrom = IniText(control, "Tool", "DataFrom");
     if (!dataFrom.empty() && !dataFile.empty())
