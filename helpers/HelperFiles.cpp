@@ -95,6 +95,8 @@ void HelperRunState::Begin() {
     CxIniUtil ini(nullptr, nullptr);
     ini.SetPath(m_path.c_str());
     ini.WriteInt(kStatusSection, "Stop", 0);
+    // The pid tells a running helper from one that died with "Running=1" written.
+    ini.WriteInt(kStatusSection, "Pid", static_cast<int>(getpid()));
     ini.WriteInt(kStatusSection, "Running", 1);
     m_bRunning = true;
 }

@@ -55,7 +55,8 @@ private:
 };
 
 // Section "Status" of the kind's state file: "Running" is 1 from Begin until
-// End (or destruction); "Stop" = 1, written by the system, asks the run to end.
+// End (or destruction), "Pid" the helper's process id; "Stop" = 1, written by
+// the system, asks the run to end.
 class HelperRunState {
 public:
     explicit HelperRunState(std::string path) : m_path(std::move(path)) {}

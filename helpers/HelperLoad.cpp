@@ -5,13 +5,16 @@
 #include "HelperDataFile.h"
 #include "HelperSession.h"
 #include "LoadFilter.h"
+#include "NoteIdMap.h"
 #include "RecordMapping.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -47,6 +50,16 @@ StreamResult StreamTable(HelperSession& s, DataFileWriter& file, const Source<Re
         row.Next();
         src.map(row, rec);
         if (KeepOnLoad(s.req, rec)) {
+            // A note is known by its number in this load; the note list names it.
+            if constexpr (std::is_same_v<Rec, SFNoteRec>) {
+                rec.HelperData = static_cast<int32_t>(written + 1);
+                if (!s.noteIds ||
+                    !s.noteIds->Add(rec.HelperData, row.Text("Id"), row.Text("LastModifiedDate"),
+                                    row.Text("Title"))) {
+                    why = "cannot be written";
+                    return StreamResult::Failed;
+                }
+            }
             if (!file.Write(rec)) {
                 why = "cannot be written";
                 return StreamResult::Failed;
@@ -115,6 +128,17 @@ int RunLoad(HelperSession& s) {
         return kExitDataFile;
     }
 
+    std::unique_ptr<NoteIdMapWriter> notes;
+    if (s.req.kind == HelperKind::Note) {
+        notes = std::make_unique<NoteIdMapWriter>(s.req.InFolder(kNoteIdMapName));
+        if (!notes->Open()) {
+            s.errors.Add("The note list \"" + s.req.InFolder(kNoteIdMapName) +
+                         "\" cannot be written: " + std::strerror(errno) + ".");
+            return kExitDataFile;
+        }
+        s.noteIds = notes.get();
+    }
+
     // One read transaction: counts and rows come from the same state of the org.
     if (!s.org.Exec("BEGIN")) {
         s.errors.Add("Database error: " + s.org.LastError());
@@ -124,6 +148,7 @@ int RunLoad(HelperSession& s) {
     std::string why;
     StreamResult result = StreamKind(s, file, written, why);
     s.org.Exec("COMMIT");
+    s.noteIds = nullptr;
 
     if (result == StreamResult::Stopped) {
         DEBUG_LOG(LOG_NORMAL, "Stopped on request after %u records.", written);
@@ -134,7 +159,7 @@ int RunLoad(HelperSession& s) {
         s.errors.Add(why);
         return kExitOrg;
     }
-    if (result != StreamResult::Done || !file.Commit()) {
+    if (result != StreamResult::Done || (notes && !notes->Commit()) || !file.Commit()) {
         s.errors.Add(fileError + ".");
         return kExitDataFile;
     }

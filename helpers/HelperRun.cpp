@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -165,6 +166,8 @@ bool HelperSession::Tick(const char* what, uint64_t done, uint64_t total) {
 }
 
 int RunHelperProgram(int argc, char** argv) {
+    // A core dump would hold the password, the token and the session.
+    prctl(PR_SET_DUMPABLE, 0);
     if (argc < 2 || !argv[1] || !*argv[1]) {
         std::fprintf(stderr, "usage: %s PARAMETER-FILE\n", argc > 0 ? argv[0] : "helper");
         return kExitUsage;
@@ -173,6 +176,9 @@ int RunHelperProgram(int argc, char** argv) {
     ParamMap values;
     std::string why;
     bool readOk = ReadParamFile(paramPath.c_str(), values, why);
+    // The file holds the password and token in plain text: it goes as soon as
+    // it is read, whatever happens to this run or to the program waiting for it.
+    unlink(paramPath.c_str());
     HelperErrorFile errors(ErrorFilePath(values));
     if (!readOk)
         return Fail(errors, "The parameter file \"" + paramPath + "\" " + why + ".", kExitParams);

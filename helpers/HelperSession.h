@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+class NoteIdMapWriter;
 class SfRest;
 
 struct HelperSession {
@@ -32,7 +33,8 @@ struct HelperSession {
     int recordDelayMs = 0;
     std::string userId;
     HelperSettings settings;
-    SfRest* rest = nullptr; // the CRM's API, when the run goes there
+    SfRest* rest = nullptr;             // the CRM's API, when the run goes there
+    NoteIdMapWriter* noteIds = nullptr; // a load of notes: where their ids are listed
 };
 
 // The local org's load and submit.

@@ -84,7 +84,6 @@ std::string RowToJson(sqlite3_stmt* st) {
 
 struct TableStatements {
     OrgStatement byId;
-    OrgStatement bySeq;
     OrgStatement remove;
 };
 
@@ -102,12 +101,9 @@ public:
         TableStatements* ts = Statements(t.table);
         if (!ts)
             return DeleteResult::Failed;
-        OrgStatement& find = std::string(t.table) == "Note" ? ts->bySeq : ts->byId;
+        OrgStatement& find = ts->byId;
         find.Reset();
-        if (std::string(t.table) == "Note")
-            find.BindInt(1, t.seq);
-        else
-            find.BindText(1, t.id);
+        find.BindText(1, t.id);
         int rc = find.Step();
         if (rc == SQLITE_DONE)
             return DeleteResult::Missing;
@@ -173,7 +169,6 @@ private:
         std::string quoted = std::string("\"") + table + "\"";
         sqlite3* db = m_s.org.Db();
         if (!ts->byId.Prepare(db, "SELECT * FROM " + quoted + " WHERE Id = ?") ||
-            !ts->bySeq.Prepare(db, "SELECT * FROM " + quoted + " WHERE Seq = ?") ||
             !ts->remove.Prepare(db, "DELETE FROM " + quoted + " WHERE Seq = ?"))
             return nullptr;
         return m_tables.emplace(table, std::move(ts)).first->second.get();
@@ -201,6 +196,11 @@ int RunSubmit(HelperSession& s) {
         s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
         return kExitDataFile;
     }
+    // Notes are named by the note list of their load, never guessed from a row number.
+    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNoteIds(s, targets, why)) {
+        s.errors.Add(why);
+        return kExitDataFile;
+    }
     DEBUG_LOG(LOG_NORMAL, "%zu %s marked for deletion in %s.", targets.size(), s.req.KindWord(),
               dataPath.c_str());
 
@@ -226,7 +226,9 @@ int RunSubmit(HelperSession& s) {
         const DeleteTarget& t = targets[i];
         std::string refusal;
         int64_t related[3] = {0, 0, 0};
-        if (std::string(t.table) == "Contact" && t.isPersonAccount) {
+        if (t.id.empty()) {
+            refusal = t.Describe() + " is not in the note list of its load and was not deleted.";
+        } else if (std::string(t.table) == "Contact" && t.isPersonAccount) {
             refusal = "Contact " + t.id +
                       " belongs to a person account and was not deleted; delete the person "
                       "account instead.";

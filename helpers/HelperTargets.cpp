@@ -1,6 +1,8 @@
 #include "HelperTargets.h"
 
 #include "CxFile.h"
+#include "IsoDate.h"
+#include "NoteIdMap.h"
 #include "RecordMapping.h"
 
 #include <memory>
@@ -122,4 +124,24 @@ bool ReadDeleteTargets(HelperSession& s, const std::string& path,
         return ReadTargets<SFNoteRec>(s, file, targets, why);
     }
     return false;
+}
+
+bool ResolveNoteIds(HelperSession& s, std::vector<DeleteTarget>& targets, std::string& why) {
+    std::map<int64_t, NoteIdEntry> notes;
+    const std::string path = s.req.InFolder(kNoteIdMapName);
+    if (!ReadNoteIdMap(path, notes)) {
+        why = "The note list \"" + path +
+              "\" of the last load is missing or damaged; load the notes again. Nothing was "
+              "deleted.";
+        return false;
+    }
+    for (DeleteTarget& t : targets) {
+        auto it = notes.find(t.seq);
+        if (it == notes.end())
+            continue;
+        t.id = it->second.id;
+        t.name = it->second.title;
+        IsoToAutomationDate(it->second.lastModified.c_str(), &t.lastModified);
+    }
+    return true;
 }

@@ -26,3 +26,8 @@ struct DeleteTarget {
 // an unknown object kind becomes an error entry and is left out.
 bool ReadDeleteTargets(HelperSession& s, const std::string& path,
                        std::vector<DeleteTarget>& targets, std::string& why);
+
+// Names the marked notes through the note list of the last load (their Id,
+// title and LastModifiedDate); a note the list lacks keeps an empty Id. False,
+// with why, when the list is missing or damaged.
+bool ResolveNoteIds(HelperSession& s, std::vector<DeleteTarget>& targets, std::string& why);

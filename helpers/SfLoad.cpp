@@ -5,9 +5,9 @@
 #include "HelperDataFile.h"
 #include "HelperSession.h"
 #include "LoadFilter.h"
+#include "NoteIdMap.h"
 #include "RecordMapping.h"
 #include "SfJsonRow.h"
-#include "SfNoteMap.h"
 #include "SfRest.h"
 
 #include <algorithm>
@@ -64,7 +64,7 @@ std::string Join(const std::vector<std::string>& items) {
 
 class ObjectLoader {
 public:
-    ObjectLoader(HelperSession& s, DataFileWriter& file, SfNoteMapWriter* notes, int64_t& seq)
+    ObjectLoader(HelperSession& s, DataFileWriter& file, NoteIdMapWriter* notes, int64_t& seq)
         : m_s(s), m_file(file), m_notes(notes), m_seq(seq) {}
 
     template <class Rec> PageResult Load(const SfSource<Rec>& src, SfFailure& failure) {
@@ -165,7 +165,7 @@ public:
 private:
     HelperSession& m_s;
     DataFileWriter& m_file;
-    SfNoteMapWriter* m_notes;
+    NoteIdMapWriter* m_notes;
     int64_t& m_seq;
     simdjson::dom::parser m_parser;
     SfJsonRow m_row;
@@ -215,11 +215,11 @@ int RunSalesforceLoad(HelperSession& s) {
         s.errors.Add(fileError + ": " + std::strerror(errno) + ".");
         return kExitDataFile;
     }
-    std::unique_ptr<SfNoteMapWriter> notes;
+    std::unique_ptr<NoteIdMapWriter> notes;
     if (s.req.kind == HelperKind::Note) {
-        notes = std::make_unique<SfNoteMapWriter>(s.req.InFolder(kSfNoteMapName));
+        notes = std::make_unique<NoteIdMapWriter>(s.req.InFolder(kNoteIdMapName));
         if (!notes->Open()) {
-            s.errors.Add("The note list \"" + s.req.InFolder(kSfNoteMapName) +
+            s.errors.Add("The note list \"" + s.req.InFolder(kNoteIdMapName) +
                          "\" cannot be written: " + std::strerror(errno) + ".");
             return kExitDataFile;
         }

@@ -6,9 +6,9 @@
 #include "HelperSession.h"
 #include "HelperTargets.h"
 #include "IsoDate.h"
+#include "NoteIdMap.h"
 #include "RecordMapping.h"
 #include "SfJsonRow.h"
-#include "SfNoteMap.h"
 #include "SfRest.h"
 #include "SubmitReport.h"
 
@@ -301,27 +301,6 @@ private:
     size_t m_total = 0;
 };
 
-// Notes are found by their number in the load: the note list kept then names them.
-bool ResolveNotes(HelperSession& s, std::vector<DeleteTarget>& targets, std::string& why) {
-    std::map<int64_t, SfNoteEntry> notes;
-    const std::string path = s.req.InFolder(kSfNoteMapName);
-    if (!ReadSfNoteMap(path, notes)) {
-        why = "The note list \"" + path +
-              "\" of the last load is missing or damaged; load the notes again. Nothing was "
-              "deleted.";
-        return false;
-    }
-    for (DeleteTarget& t : targets) {
-        auto it = notes.find(t.seq);
-        if (it == notes.end())
-            continue;
-        t.id = it->second.id;
-        t.name = it->second.title;
-        IsoToAutomationDate(it->second.lastModified.c_str(), &t.lastModified);
-    }
-    return true;
-}
-
 } // namespace
 
 int RunSalesforceSubmit(HelperSession& s) {
@@ -333,7 +312,7 @@ int RunSalesforceSubmit(HelperSession& s) {
         s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
         return kExitDataFile;
     }
-    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNotes(s, targets, why)) {
+    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNoteIds(s, targets, why)) {
         s.errors.Add(why);
         return kExitDataFile;
     }

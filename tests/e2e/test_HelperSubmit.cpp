@@ -253,3 +253,31 @@ TEST_F(HelperSubmit, APersonAccountsContactLoadsAndGoesOnlyWithItsAccount) {
     // The account went; its own contact is the same person, so it did not hold it back.
     EXPECT_EQ(Count("Account", "Id = '" + account + "'"), 0);
 }
+
+TEST_F(HelperSubmit, ANoteWhoseRowWasReusedIsNotDeleted) {
+    ASSERT_EQ(Load(kNote), 0);
+    std::vector<SFNoteRec> notes = ReadData<SFNoteRec>(kNote);
+    ASSERT_GE(notes.size(), 3u);
+    // Meanwhile the first note goes and a new one takes over its row number.
+    const std::string seq = Query("SELECT Seq FROM Note ORDER BY Seq LIMIT 1")[0][0];
+    Exec("DELETE FROM Note WHERE Seq = " + seq);
+    Exec("INSERT INTO Note (Seq, Id, Title) VALUES (" + seq + ", '002Tm00000000NWIAA', 'New')");
+    notes[0].ChangeAction = 3;
+    notes[2].ChangeAction = 3;
+    WriteData(kNote, notes);
+    const long long before = Count("Note");
+
+    ASSERT_EQ(Submit(kNote), 0);
+    ASSERT_EQ(Errors(kNote).size(), 1u);
+    EXPECT_NE(Errors(kNote)[0].find("is not in the org and was not deleted"), std::string::npos)
+        << Errors(kNote)[0];
+    EXPECT_EQ(Count("Note", "Id = '002Tm00000000NWIAA'"), 1);
+    EXPECT_EQ(Count("Note"), before - 1);
+}
+
+TEST_F(HelperSubmit, TheParameterFileIsGoneOnceTheHelperReadIt) {
+    ASSERT_EQ(Load(kAddr), 0);
+    EXPECT_FALSE(testsupport::FileExists(InData(kAddr.param)));
+    // The state file names the helper that ran.
+    EXPECT_GT(StateValue(kAddr, "Pid"), 0);
+}

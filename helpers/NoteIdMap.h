@@ -12,15 +12,15 @@
 #include <map>
 #include <string>
 
-constexpr char kSfNoteMapName[] = "SFNoteIds.txt";
+constexpr char kNoteIdMapName[] = "SFNoteIds.txt";
 
-class SfNoteMapWriter {
+class NoteIdMapWriter {
 public:
-    explicit SfNoteMapWriter(std::string finalPath)
+    explicit NoteIdMapWriter(std::string finalPath)
         : m_final(std::move(finalPath)), m_tmp(m_final) {}
-    ~SfNoteMapWriter();
-    SfNoteMapWriter(const SfNoteMapWriter&) = delete;
-    SfNoteMapWriter& operator=(const SfNoteMapWriter&) = delete;
+    ~NoteIdMapWriter();
+    NoteIdMapWriter(const NoteIdMapWriter&) = delete;
+    NoteIdMapWriter& operator=(const NoteIdMapWriter&) = delete;
 
     bool Open();
     bool Add(int64_t number, const char* id, const char* lastModified, const char* title);
@@ -34,11 +34,11 @@ private:
     bool m_bFailed = false;
 };
 
-struct SfNoteEntry {
+struct NoteIdEntry {
     std::string id;
     std::string lastModified; // as the API wrote it
     std::string title;
 };
 
 // Reads the list; false when it cannot be opened or a line is damaged.
-bool ReadSfNoteMap(const std::string& path, std::map<int64_t, SfNoteEntry>& notes);
+bool ReadNoteIdMap(const std::string& path, std::map<int64_t, NoteIdEntry>& notes);

@@ -1,4 +1,4 @@
-#include "SfNoteMap.h"
+#include "NoteIdMap.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -16,19 +16,19 @@ std::string Field(const char* text) {
 
 } // namespace
 
-SfNoteMapWriter::~SfNoteMapWriter() {
+NoteIdMapWriter::~NoteIdMapWriter() {
     if (m_file)
         std::fclose(m_file);
 }
 
-bool SfNoteMapWriter::Open() {
+bool NoteIdMapWriter::Open() {
     if (m_tmp.Path().empty())
         return false;
     m_file = std::fopen(m_tmp.Path().c_str(), "we");
     return m_file != nullptr;
 }
 
-bool SfNoteMapWriter::Add(int64_t number, const char* id, const char* lastModified,
+bool NoteIdMapWriter::Add(int64_t number, const char* id, const char* lastModified,
                           const char* title) {
     if (!m_file)
         return false;
@@ -39,7 +39,7 @@ bool SfNoteMapWriter::Add(int64_t number, const char* id, const char* lastModifi
     return !m_bFailed;
 }
 
-bool SfNoteMapWriter::Commit() {
+bool NoteIdMapWriter::Commit() {
     if (!m_file)
         return false;
     const bool closed = std::fclose(m_file) == 0;
@@ -47,7 +47,7 @@ bool SfNoteMapWriter::Commit() {
     return closed && !m_bFailed && m_tmp.RenameTo(m_final);
 }
 
-bool ReadSfNoteMap(const std::string& path, std::map<int64_t, SfNoteEntry>& notes) {
+bool ReadNoteIdMap(const std::string& path, std::map<int64_t, NoteIdEntry>& notes) {
     std::ifstream in(path);
     if (!in)
         return false;
