@@ -130,6 +130,32 @@ void ReadConnection(TAppSettings& s) {
     s.LocalOrgPath[sizeof(s.LocalOrgPath) - 1] = '\0';
 }
 
+// How the helpers sign in to salesforce. Without a valid method in the file:
+// password and security token. An empty callback address reads as the
+// default, so that the browser sign-in always has one to offer.
+void ReadSignIn(TAppSettings& s) {
+    char name[32] = {};
+    SettingsFile.GetString(kSection, "SignInMethod", name, sizeof(name), "");
+    s.SignInMethod = siPassword;
+    ParseSignInMethodName(name, s.SignInMethod);
+
+    SettingsFile.GetString(kSection, "ConsumerKey", s.ConsumerKey, sizeof(s.ConsumerKey), "");
+    s.ConsumerKey[sizeof(s.ConsumerKey) - 1] = '\0';
+    SettingsFile.GetString(kSection, "CallbackUrl", s.CallbackUrl, sizeof(s.CallbackUrl),
+                           kDefaultCallbackUrl);
+    s.CallbackUrl[sizeof(s.CallbackUrl) - 1] = '\0';
+    if (!s.CallbackUrl[0])
+        CopyText(s.CallbackUrl, kDefaultCallbackUrl);
+}
+
+void WriteSignIn(TAppSettings& s) {
+    SettingsFile.WriteString(kSection, "SignInMethod", SignInMethodName(s.SignInMethod));
+    s.ConsumerKey[sizeof(s.ConsumerKey) - 1] = '\0';
+    SettingsFile.WriteString(kSection, "ConsumerKey", s.ConsumerKey);
+    s.CallbackUrl[sizeof(s.CallbackUrl) - 1] = '\0';
+    SettingsFile.WriteString(kSection, "CallbackUrl", s.CallbackUrl);
+}
+
 void WriteConnection(TAppSettings& s) {
     SettingsFile.WriteString(kSection, "Connection", ConnectionName(s.Connection));
     s.MyDomainUrl[sizeof(s.MyDomainUrl) - 1] = '\0';
@@ -208,6 +234,7 @@ void LoadSettings() {
     s.EnableDebug = SettingsFile.GetBool(kSection, "EnableDebug", false);
     s.LogLevel = SettingsFile.GetInt(kSection, "LogLevel", 3);
     ReadConnection(s);
+    ReadSignIn(s);
 }
 
 void SaveSettings() {
@@ -253,4 +280,5 @@ void SaveSettings() {
     WriteStoredText("Token", s.SaveToken, s.Token, sizeof(s.Token), s.StoredToken,
                     sizeof(s.StoredToken));
     WriteConnection(s);
+    WriteSignIn(s);
 }

@@ -18,6 +18,9 @@ enum ConnectionChoice {
     ccLocalOrg = 3
 };
 
+// How the helper signs in to a salesforce org (TAppSettings::SignInMethod).
+enum SignInChoice { siPassword = 0, siBrowser = 1 };
+
 // Fields in the order of the settings table; texts are zero-terminated with the
 // stated capacity, flags are one byte.
 struct TAppSettings {
@@ -61,6 +64,9 @@ struct TAppSettings {
     int32_t Connection; // a ConnectionChoice
     char MyDomainUrl[260];
     char LocalOrgPath[260];
+    int32_t SignInMethod; // a SignInChoice
+    char ConsumerKey[256];
+    char CallbackUrl[260];
 };
 
 extern TAppSettings AppSettings;

@@ -8,6 +8,7 @@
 
 const char kSalesforceLoginUrl[] = "https://login.salesforce.com";
 const char kSandboxLoginUrl[] = "https://test.salesforce.com";
+const char kDefaultCallbackUrl[] = "http://localhost:1717/OauthRedirect";
 const char kHelperSettingsFile[] = "Velmora.SFHelper.ini";
 
 namespace {
@@ -24,6 +25,11 @@ const TChoiceName kChoiceNames[] = {
     {ccSandbox, "Sandbox"},
     {ccMyDomain, "MyDomain"},
     {ccLocalOrg, "LocalOrg"},
+};
+
+const TChoiceName kSignInNames[] = {
+    {siPassword, "Password"},
+    {siBrowser, "Browser"},
 };
 
 bool IsBlank(char c) {
@@ -47,23 +53,58 @@ template <size_t N> std::string FieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
+// The entry of names whose name is text (without regard to case and
+// surrounding blanks), or null.
+template <size_t N> const TChoiceName* FindName(const TChoiceName (&names)[N], const char* text) {
+    const std::string name = Trimmed(text);
+    for (const TChoiceName& c : names)
+        if (strcasecmp(name.c_str(), c.name) == 0)
+            return &c;
+    return nullptr;
+}
+
+// The name of value in names; the first entry's for a value it does not hold.
+template <size_t N> const char* NameOf(const TChoiceName (&names)[N], int32_t value) {
+    for (const TChoiceName& c : names)
+        if (c.choice == value)
+            return c.name;
+    return names[0].name;
+}
+
 } // namespace
 
 const char* ConnectionName(int32_t choice) {
-    for (const TChoiceName& c : kChoiceNames)
-        if (c.choice == choice)
-            return c.name;
-    return kChoiceNames[0].name;
+    return NameOf(kChoiceNames, choice);
 }
 
 bool ParseConnectionName(const char* text, int32_t& choice) {
-    const std::string name = Trimmed(text);
-    for (const TChoiceName& c : kChoiceNames)
-        if (strcasecmp(name.c_str(), c.name) == 0) {
-            choice = c.choice;
-            return true;
-        }
-    return false;
+    const TChoiceName* found = FindName(kChoiceNames, text);
+    if (found)
+        choice = found->choice;
+    return found != nullptr;
+}
+
+const char* SignInMethodName(int32_t method) {
+    return NameOf(kSignInNames, method);
+}
+
+bool ParseSignInMethodName(const char* text, int32_t& method) {
+    const TChoiceName* found = FindName(kSignInNames, text);
+    if (found)
+        method = found->choice;
+    return found != nullptr;
+}
+
+const char* SignInMethodParam(int32_t method) {
+    return method == siBrowser ? "browser" : "password";
+}
+
+bool IsSalesforceChoice(int32_t choice) {
+    return choice == ccSalesforce || choice == ccSandbox || choice == ccMyDomain;
+}
+
+bool UsesBrowserSignIn(const TAppSettings& settings) {
+    return settings.SignInMethod == siBrowser && IsSalesforceChoice(settings.Connection);
 }
 
 bool HelperLocalOrgIn(const std::string& folder, std::string& path) {

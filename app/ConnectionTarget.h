@@ -1,6 +1,7 @@
-// What the helper programs connect to: the names of the choices in the
-// settings file, the local org a helper settings file names, and the kind and
-// target the exchange objects hand to the helpers.
+// What the helper programs connect to and how they sign in: the names of the
+// choices in the settings file, the local org a helper settings file names,
+// and the kind, target and sign-in method the exchange objects hand to the
+// helpers.
 #pragma once
 
 #include "Apputil.h"
@@ -11,6 +12,10 @@
 // The login addresses of the two fixed choices.
 extern const char kSalesforceLoginUrl[];
 extern const char kSandboxLoginUrl[];
+
+// The browser sign-in's callback address while the settings name none; the
+// helper listens on 127.0.0.1 at its port.
+extern const char kDefaultCallbackUrl[];
 
 // The helper's settings file, looked up in the data folder, then in the
 // program folder.
@@ -38,3 +43,23 @@ bool FindHelperLocalOrg(std::string& path);
 // emptied, for My Domain without an address and for a value that is no choice
 // (ccNone among them): the helper then goes by its own settings file.
 bool ConnectionTarget(const TAppSettings& settings, std::string& kind, std::string& target);
+
+// The settings file's text of a sign-in method: "Password" or "Browser";
+// "Password" for a value that is no method.
+const char* SignInMethodName(int32_t method);
+
+// The method text names, compared without regard to case and surrounding
+// blanks; false, leaving method alone, for any other text.
+bool ParseSignInMethodName(const char* text, int32_t& method);
+
+// The helper's text of a sign-in method (parameter tag 1015): "browser" for
+// siBrowser, "password" for any other value.
+const char* SignInMethodParam(int32_t method);
+
+// True for the choices whose helper signs in to salesforce: Salesforce, the
+// sandbox and My Domain.
+bool IsSalesforceChoice(int32_t choice);
+
+// True when settings choose the browser sign-in for a salesforce choice: the
+// helper then needs no password or security token, and gets none.
+bool UsesBrowserSignIn(const TAppSettings& settings);

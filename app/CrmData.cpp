@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -50,42 +51,39 @@ void DestroyList(CxList*& list) {
     DestroyObject(list);
 }
 
+// The sign-out's own progress and error files, apart from those of the
+// contacts' loads.
+const char kSignOutStatusFile[] = "SFSignOutStatus.dat";
+const char kSignOutErrorFile[] = "SFSignOutErr.dat";
+const char kSignOutMessage[] = "Signing out of salesforce...";
+const char kSignOutNoFolder[] =
+    "Tessmark cannot find a data folder it can use, so the helper program was not run.";
+
+std::mutex g_signOutHelperMutex;
+std::string g_signOutHelper;
+
 // The data folder, or false when there is none the exchange objects can hold:
-// a cut folder would send the helper's files somewhere else.
-bool GetLoadFolder(char (&folder)[kPathCapacity]) {
+// a cut folder would send the helper's files somewhere else. outcome ends the
+// log line of a refusal ("nothing is loaded").
+bool GetExchangeFolder(char (&folder)[kPathCapacity], const char* outcome) {
     if (!GetDataFolder(folder)) {
-        DEBUG_LOG(LOG_CRITICAL, "Can not find the data folder; nothing is loaded.");
+        DEBUG_LOG(LOG_CRITICAL, "Can not find the data folder; %s.", outcome);
         return false;
     }
     if (std::strlen(folder) > kExchangeFolderMax) {
-        DEBUG_LOG(LOG_CRITICAL, "The data folder is too long; nothing is loaded: %s", folder);
+        DEBUG_LOG(LOG_CRITICAL, "The data folder is too long; %s: %s", outcome, folder);
         return false;
     }
     return true;
 }
 
 void Configure(const KindLoad& kind, const char* folder) {
-    CxSFBaseUtil& util = *kind.pUtil;
-    util.SetDataFolder(folder);
-    util.SetUserName(AppSettings.UserName);
-    util.SetPassword(AppSettings.Password);
-    util.SetToken(AppSettings.Token);
+    ConfigureExchange(*kind.pUtil, AppSettings, folder);
     if (kind.pAddrUtil) {
         kind.pAddrUtil->SetAddrAccount(AppSettings.AddrAccount);
         kind.pAddrUtil->SetAddrContact(AppSettings.AddrContact);
         kind.pAddrUtil->SetAddrLead(AppSettings.AddrLead);
     }
-    util.SetLogLocation(folder);
-    util.SetDebugEnabled(AppSettings.EnableDebug);
-    util.SetLogLevel(AppSettings.LogLevel);
-
-    std::string connection, target;
-    if (!ConnectionTarget(AppSettings, connection, target) && AppSettings.Connection != ccNone)
-        DEBUG_LOG(LOG_CRITICAL,
-                  "The connection settings name no org (choice %d); the helper program goes by "
-                  "its own settings file.",
-                  static_cast<int>(AppSettings.Connection));
-    util.SetConnection(connection.c_str(), target.c_str());
 }
 
 // Runs the helper of every chosen kind; true when every load succeeded.
@@ -124,7 +122,7 @@ bool LoadCrmData() {
     }
 
     char folder[kPathCapacity] = {};
-    const bool haveFolder = GetLoadFolder(folder);
+    const bool haveFolder = GetExchangeFolder(folder, "nothing is loaded");
     const bool loaded = haveFolder && LoadChosenKinds(folder);
 
     if (!MakeObject(CrmData.AddrDupList) || !MakeObject(CrmData.DateDupList) ||
@@ -133,6 +131,60 @@ bool LoadCrmData() {
         return false;
     }
     return loaded;
+}
+
+void ConfigureExchange(CxSFBaseUtil& util, const TAppSettings& settings, const char* folder) {
+    util.SetDataFolder(folder);
+    util.SetUserName(settings.UserName);
+    // The browser sign-in needs neither; what the user once typed stays here.
+    const bool browser = UsesBrowserSignIn(settings);
+    util.SetPassword(browser ? "" : settings.Password);
+    util.SetToken(browser ? "" : settings.Token);
+    util.SetLogLocation(folder);
+    util.SetDebugEnabled(settings.EnableDebug);
+    util.SetLogLevel(settings.LogLevel);
+
+    std::string connection, target;
+    if (!ConnectionTarget(settings, connection, target) && settings.Connection != ccNone)
+        DEBUG_LOG(LOG_CRITICAL,
+                  "The connection settings name no org (choice %d); the helper program goes by "
+                  "its own settings file.",
+                  static_cast<int>(settings.Connection));
+    util.SetConnection(connection.c_str(), target.c_str());
+    util.SetSignInMethod(SignInMethodParam(settings.SignInMethod));
+    util.SetConsumerKey(settings.ConsumerKey);
+    util.SetCallbackUrl(settings.CallbackUrl);
+}
+
+bool SignOutOfCrm(const TAppSettings& settings, std::string& answer) {
+    answer.clear();
+    char folder[kPathCapacity] = {};
+    if (!GetExchangeFolder(folder, "nobody is signed out")) {
+        answer = kSignOutNoFolder;
+        return false;
+    }
+    CxSFAddrUtil util;
+    ConfigureExchange(util, settings, folder);
+    // Signing out takes no password or token, whatever the method.
+    util.SetPassword(nullptr);
+    util.SetToken(nullptr);
+    util.SetErrorFileName(kSignOutErrorFile);
+    util.SetStatusFileName(kSignOutStatusFile);
+    {
+        std::lock_guard<std::mutex> lock(g_signOutHelperMutex);
+        if (!g_signOutHelper.empty())
+            util.SetHelperName(g_signOutHelper.c_str());
+    }
+    SetWaitMessage(kSignOutMessage);
+    SetWaitStatusFileIn(folder, kSignOutStatusFile);
+    const bool signedOut = util.SignOut();
+    answer = signedOut ? util.ReadProgressLine() : std::string(util.GetLastError());
+    return signedOut;
+}
+
+void SetSignOutHelperName(const char* name) {
+    std::lock_guard<std::mutex> lock(g_signOutHelperMutex);
+    g_signOutHelper = name ? name : "";
 }
 
 void FreeCrmData() {

@@ -2,11 +2,14 @@
 // duplicate list per kind, kept in the process-wide record CrmData.
 #pragma once
 
+#include "Apputil.h"
 #include "CxList.h"
 #include "CxSFAddr.h"
 #include "CxSFDate.h"
 #include "CxSFNote.h"
 #include "CxSFTask.h"
+
+#include <string>
 
 // Owns the four exchange objects (and through them every loaded record) and the
 // four duplicate lists. The lists hold SF*Rec pointers into the exchange
@@ -38,3 +41,22 @@ bool LoadCrmData();
 // (their items are not freed) and leaves all eight pointers null. Safe at any
 // time, also twice or before any load.
 void FreeCrmData();
+
+// Gives an exchange object what every helper run takes from settings: the
+// data folder (also the debug log's place), the login, what the helper
+// connects to and how it signs in, and the debug log's switch and level. With
+// the browser sign-in of a salesforce choice the password and security token
+// stay empty: the helper never gets them.
+void ConfigureExchange(CxSFBaseUtil& util, const TAppSettings& settings, const char* folder);
+
+// Ends and forgets the browser sign-in that the helper keeps for the user
+// name of settings, with the connection and sign-in of settings: the
+// contacts' helper runs the sign-out request. The caller has started the wait
+// window. True when the helper did it; answer is then the helper's own
+// account (its last progress line), otherwise why it failed. Does no widget
+// work, so it may run on a worker thread.
+bool SignOutOfCrm(const TAppSettings& settings, std::string& answer);
+
+// The helper program SignOutOfCrm runs, a file name in the program folder;
+// null or empty restores the contacts' helper. For the window tests.
+void SetSignOutHelperName(const char* name);

@@ -132,6 +132,9 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults) {
     EXPECT_STREQ(s.StoredPassword, "");
     EXPECT_STREQ(s.StoredToken, "");
     EXPECT_STREQ(s.MyDomainUrl, "");
+    EXPECT_EQ(s.SignInMethod, siPassword);
+    EXPECT_STREQ(s.ConsumerKey, "");
+    EXPECT_STREQ(s.CallbackUrl, "http://localhost:1717/OauthRedirect");
     for (const FlagKey& f : kFlags)
         EXPECT_EQ(s.*f.field, f.def) << f.key;
 }
@@ -186,7 +189,8 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInItsOrder) {
         "DateAllDayEvent", "DateRecur",       "DateNote",      "TaskSubject",   "TaskImportance",
         "TaskDueDate",     "TaskNote",        "EnableDebug",   "LogLevel",      "UserName",
         "SaveUser",        "SavePassword",    "Password",      "SaveToken",     "Token",
-        "Connection",      "MyDomainUrl",     "LocalOrgPath"};
+        "Connection",      "MyDomainUrl",     "LocalOrgPath",  "SignInMethod",  "ConsumerKey",
+        "CallbackUrl"};
     std::vector<std::string> lines = Lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "[Tessmark]");
@@ -448,6 +452,67 @@ TEST_F(ConnectionSettingsTest, TheHelpersLocalOrgIsTheDefault) {
         LoadSettings();
         EXPECT_EQ(AppSettings.Connection, c.wantChoice);
         EXPECT_EQ(AppSettings.LocalOrgPath, c.wantPath);
+    }
+}
+
+// The sign-in keys: the method by name without regard to case, anything else
+// the password sign-in; an empty callback address reads as the default.
+TEST_F(SettingsTest, TheSignInIsReadByName) {
+    const char kDefault[] = "http://localhost:1717/OauthRedirect";
+    const struct {
+        const char* lines;
+        int32_t method;
+        const char* key;
+        const char* callback;
+    } cases[] = {
+        {"", siPassword, "", kDefault},
+        {"SignInMethod=Browser\n", siBrowser, "", kDefault},
+        {"SignInMethod= browser \nConsumerKey=3MVG9abc\n", siBrowser, "3MVG9abc", kDefault},
+        {"SignInMethod=PASSWORD\n", siPassword, "", kDefault},
+        {"SignInMethod=1\n", siPassword, "", kDefault},
+        {"SignInMethod=Web browser\n", siPassword, "", kDefault},
+        {"CallbackUrl=http://localhost:8080/cb\n", siPassword, "", "http://localhost:8080/cb"},
+        {"CallbackUrl=\n", siPassword, "", kDefault},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        WriteIni(c.lines);
+        LoadSettings();
+        EXPECT_EQ(AppSettings.SignInMethod, c.method);
+        EXPECT_STREQ(AppSettings.ConsumerKey, c.key);
+        EXPECT_STREQ(AppSettings.CallbackUrl, c.callback);
+    }
+}
+
+TEST_F(SettingsTest, TheSignInRoundTrips) {
+    const struct {
+        int32_t method;
+        const char* wantName;
+        std::string key;
+        std::string wantKey;
+        int32_t wantMethod;
+    } cases[] = {
+        {siBrowser, "Browser", "3MVG9abc.DEF_123", "3MVG9abc.DEF_123", siBrowser},
+        {siPassword, "Password", "", "", siPassword},
+        // A value that is no method is written as the password sign-in.
+        {7, "Password", "k", "k", siPassword},
+        // 255 bytes would end inside a character: 254 are kept.
+        {siBrowser, "Browser", std::string(254, 'k') + "\xC3\xA9", std::string(254, 'k'),
+         siBrowser},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wantName);
+        LoadSettings();
+        AppSettings.SignInMethod = c.method;
+        CopyText(AppSettings.ConsumerKey, c.key.c_str());
+        CopyText(AppSettings.CallbackUrl, "http://localhost:9999/OauthRedirect");
+        SaveSettings();
+        EXPECT_EQ(Value("SignInMethod"), c.wantName);
+        std::memset(&AppSettings, 0x5A, sizeof(AppSettings));
+        LoadSettings();
+        EXPECT_EQ(AppSettings.SignInMethod, c.wantMethod);
+        EXPECT_EQ(AppSettings.ConsumerKey, c.wantKey);
+        EXPECT_STREQ(AppSettings.CallbackUrl, "http://localhost:9999/OauthRedirect");
     }
 }
 

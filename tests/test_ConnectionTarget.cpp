@@ -57,6 +57,32 @@ TEST(ConnectionTargetTest, EachChoiceGivesItsKindAndTarget) {
     }
 }
 
+// The browser sign-in counts for the salesforce choices only; the helper's
+// text of the method is "password" for anything but the browser.
+TEST(ConnectionTargetTest, TheBrowserSignInAppliesToSalesforceChoicesOnly) {
+    const struct {
+        int32_t choice;
+        int32_t method;
+        bool browser;
+    } cases[] = {
+        {ccSalesforce, siBrowser, true},   {ccSandbox, siBrowser, true},
+        {ccMyDomain, siBrowser, true},     {ccLocalOrg, siBrowser, false},
+        {ccNone, siBrowser, false},        {9, siBrowser, false},
+        {ccSalesforce, siPassword, false}, {ccSalesforce, 5, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "choice " << c.choice << ", method " << c.method);
+        TAppSettings s;
+        std::memset(&s, 0, sizeof(s));
+        s.Connection = c.choice;
+        s.SignInMethod = c.method;
+        EXPECT_EQ(UsesBrowserSignIn(s), c.browser);
+    }
+    EXPECT_STREQ(SignInMethodParam(siBrowser), "browser");
+    EXPECT_STREQ(SignInMethodParam(siPassword), "password");
+    EXPECT_STREQ(SignInMethodParam(5), "password");
+}
+
 TEST(ConnectionTargetTest, HelperSettingsNameALocalOrg) {
     TempDir dir;
     const struct {

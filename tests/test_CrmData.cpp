@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -148,6 +149,62 @@ TEST_F(LoadTest, NextLoadDropsEverythingOfTheLastOne) {
 
     EXPECT_FALSE(LoadCrmData());
     ExpectBuiltEmptyAndUntouched();
+}
+
+// What every helper run takes from the settings; with the browser sign-in of
+// a salesforce choice the helper gets no password or token.
+TEST(ConfigureExchangeTest, TheBrowserSignInGivesTheHelperNoPasswordOrToken) {
+    const struct {
+        const char* name;
+        int32_t connection;
+        int32_t method;
+        const char* password;
+        const char* token;
+        const char* sentMethod;
+        const char* kind;
+        const char* target;
+    } cases[] = {
+        {"password", ccSalesforce, siPassword, "demo", "DEMOTOKEN", "password", "salesforce",
+         "https://login.salesforce.com"},
+        {"browser", ccSandbox, siBrowser, "", "", "browser", "salesforce",
+         "https://test.salesforce.com"},
+        {"browser at my domain", ccMyDomain, siBrowser, "", "", "browser", "salesforce",
+         "https://acme.my.salesforce.com"},
+        // A local org signs in with the password whatever the method says.
+        {"local org", ccLocalOrg, siBrowser, "demo", "DEMOTOKEN", "browser", "local",
+         "/orgs/demo.db"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TAppSettings s;
+        std::memset(&s, 0, sizeof(s));
+        CopyText(s.UserName, "demo@example.com");
+        CopyText(s.Password, "demo");
+        CopyText(s.Token, "DEMOTOKEN");
+        s.Connection = c.connection;
+        CopyText(s.MyDomainUrl, "https://acme.my.salesforce.com/");
+        CopyText(s.LocalOrgPath, "/orgs/demo.db");
+        s.SignInMethod = c.method;
+        CopyText(s.ConsumerKey, "3MVG9key");
+        CopyText(s.CallbackUrl, "http://localhost:1717/OauthRedirect");
+        s.EnableDebug = true;
+        s.LogLevel = 2;
+        CxSFTaskUtil util;
+        ConfigureExchange(util, s, "/data/");
+
+        EXPECT_STREQ(util.GetDataFolder(), "/data/");
+        EXPECT_STREQ(util.GetLogLocation(), "/data/");
+        EXPECT_STREQ(util.GetUserName(), "demo@example.com");
+        EXPECT_STREQ(util.GetPassword(), c.password);
+        EXPECT_STREQ(util.GetToken(), c.token);
+        EXPECT_STREQ(util.GetConnectionKind(), c.kind);
+        EXPECT_STREQ(util.GetConnectionTarget(), c.target);
+        EXPECT_STREQ(util.GetSignInMethod(), c.sentMethod);
+        EXPECT_STREQ(util.GetConsumerKey(), "3MVG9key");
+        EXPECT_STREQ(util.GetCallbackUrl(), "http://localhost:1717/OauthRedirect");
+        EXPECT_TRUE(util.IsDebugEnabled());
+        EXPECT_EQ(util.GetLogLevel(), 2);
+    }
 }
 
 } // namespace

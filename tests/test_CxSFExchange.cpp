@@ -190,7 +190,10 @@ TEST_F(ExchangeRoundTrip, TheParameterFileHoldsEveryValueInOrderAndIsGoneAfterTh
             {1011, "2"},
             {1012, "1"},
             {1013, "salesforce"},
-            {1014, "https://acme.my.salesforce.com"}};
+            {1014, "https://acme.my.salesforce.com"},
+            {1015, "password"},
+            {1016, ""},
+            {1017, ""}};
         expected.insert(expected.end(), k.extra.begin(), k.extra.end());
         EXPECT_EQ(ReadFileBytes(dir.Path("param-copy.dat")), ParamBytes(expected));
 
@@ -200,6 +203,22 @@ TEST_F(ExchangeRoundTrip, TheParameterFileHoldsEveryValueInOrderAndIsGoneAfterTh
         EXPECT_NE(run.find("mode=600\n"), std::string::npos) << run;
         EXPECT_FALSE(FileExists(dir.Path(stem + "Param.dat")));
     }
+}
+
+// The common values a task exchange object in dir sends, as at construction.
+std::vector<std::pair<int32_t, std::string>> TaskParams(const TempDir& dir, const char* request) {
+    return {{1001, ""},
+            {1002, ""},
+            {1003, ""},
+            {1004, "SFTask.dat"},
+            {1005, dir.Folder()},
+            {1006, request},
+            {1007, "SFTaskErr.dat"},
+            {1008, "SFTaskStatus.dat"},
+            {1009, "appdebug.log"},
+            {1010, ""},
+            {1011, "3"},
+            {1012, "0"}};
 }
 
 // The connection goes after the common values only once a kind was given;
@@ -234,20 +253,125 @@ TEST_F(ExchangeRoundTrip, TheConnectionIsSentOnlyWithAKind) {
             util.SetConnection(c.kind, c.target.c_str());
         util.Load();
 
-        std::vector<std::pair<int32_t, std::string>> expected = {{1001, ""},
-                                                                 {1002, ""},
-                                                                 {1003, ""},
-                                                                 {1004, "SFTask.dat"},
-                                                                 {1005, dir.Folder()},
-                                                                 {1006, "1"},
-                                                                 {1007, "SFTaskErr.dat"},
-                                                                 {1008, "SFTaskStatus.dat"},
-                                                                 {1009, "appdebug.log"},
-                                                                 {1010, ""},
-                                                                 {1011, "3"},
-                                                                 {1012, "0"}};
+        std::vector<std::pair<int32_t, std::string>> expected = TaskParams(dir, "1");
         expected.insert(expected.end(), c.sent.begin(), c.sent.end());
         EXPECT_EQ(ReadFileBytes(dir.Path("param-copy.dat")), ParamBytes(expected));
+    }
+}
+
+// The sign-in follows the connection, and only the salesforce backend gets it.
+TEST_F(ExchangeRoundTrip, TheSignInIsSentToSalesforceOnly) {
+    const char kKey[] = "3MVG9key.With_Marks";
+    const char kCallback[] = "http://localhost:1717/OauthRedirect";
+    const char kUrl[] = "https://acme.my.salesforce.com";
+    struct Case {
+        const char* name;
+        const char* kind;
+        const char* target;
+        const char* method; // null: never set
+        std::vector<std::pair<int32_t, std::string>> sent;
+    } cases[] = {
+        {"browser",
+         "salesforce",
+         kUrl,
+         "browser",
+         {{1013, "salesforce"}, {1014, kUrl}, {1015, "browser"}, {1016, kKey}, {1017, kCallback}}},
+        {"method never set",
+         "salesforce",
+         kUrl,
+         nullptr,
+         {{1013, "salesforce"}, {1014, kUrl}, {1015, "password"}, {1016, kKey}, {1017, kCallback}}},
+        {"local org",
+         "local",
+         "/orgs/demo.db",
+         "browser",
+         {{1013, "local"}, {1014, "/orgs/demo.db"}}},
+        {"helper's own settings", "", "", "browser", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        CxSFTaskUtil util;
+        util.SetDataFolder(dir.Folder().c_str());
+        util.SetHelperName(kTool);
+        util.SetConnection(c.kind, c.target);
+        if (c.method)
+            util.SetSignInMethod(c.method);
+        util.SetConsumerKey(kKey);
+        util.SetCallbackUrl(kCallback);
+        util.Load();
+
+        std::vector<std::pair<int32_t, std::string>> expected = TaskParams(dir, "1");
+        expected.insert(expected.end(), c.sent.begin(), c.sent.end());
+        EXPECT_EQ(ReadFileBytes(dir.Path("param-copy.dat")), ParamBytes(expected));
+    }
+}
+
+// Sign-out: request 3, the helper's last progress line as its answer (never
+// one an earlier run left), the data file left alone; a failure gives the
+// helper's reason.
+TEST_F(ExchangeRoundTrip, SignOutSendsRequestThreeAndTakesTheHelpersAnswer) {
+    const char kSignedOut[] =
+        "Signed out: the browser sign-in of demo@example.com was ended and forgotten.";
+    struct Case {
+        const char* name;
+        std::string control;
+        bool signedOut;
+        std::string answer;
+        const char* error;
+    } cases[] = {
+        {"signed out", std::string("Progress=") + kSignedOut + "\n", true, kSignedOut, ""},
+        {"nothing kept", "Progress=There was no browser sign-in of demo@example.com to forget.\n",
+         true, "There was no browser sign-in of demo@example.com to forget.", ""},
+        {"refused with a reason", "Progress=Not told\nErrorCount=1\nExitStatus=7\n", false,
+         "Not told", "Tool error 1"},
+        {"error reported on a clean exit", "ErrorCount=2\n", false, "", "Tool error 2"},
+        {"exit status alone", "ExitStatus=7\n", false, "",
+         "The helper program tessmark_test_helper ended with exit status 7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s;
+        s.util->SetConnection("salesforce", "https://acme.my.salesforce.com");
+        s.util->SetSignInMethod("browser");
+        s.util->SetConsumerKey("3MVG9key");
+        s.util->SetCallbackUrl("http://localhost:1717/OauthRedirect");
+        const std::string data = ReadFileBytes(s.In("good.dat"));
+        WriteFileBytes(s.In("SFAddr.dat"), data);
+        WriteFileBytes(s.In("SFAddrStatus.dat"), "Loaded 3 contacts.\n");
+        s.Control(c.control);
+
+        EXPECT_EQ(s.util->SignOut(), c.signedOut);
+        EXPECT_EQ(s.util->GetRequest(), 3);
+        EXPECT_EQ(s.util->HasError(), !c.signedOut);
+        EXPECT_STREQ(s.util->GetLastError(), c.error);
+        EXPECT_EQ(s.util->ReadProgressLine(), c.answer);
+        const std::string sent = ReadFileBytes(s.In("param-copy.dat"));
+        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("3").Str()), std::string::npos);
+        EXPECT_NE(sent.find(Bytes().Int(1015).Int(8).Text("browser").Str()), std::string::npos);
+        EXPECT_EQ(ReadFileBytes(s.In("SFAddr.dat")), data);
+        EXPECT_EQ(s.Runs(), 1u);
+    }
+}
+
+TEST_F(ExchangeRoundTrip, ReadProgressLineTakesTheLastLineThatIsNotEmpty) {
+    const struct {
+        const char* file; // null: no progress file
+        const char* line;
+    } cases[] = {
+        {nullptr, ""},
+        {"", ""},
+        {"\n\r\n", ""},
+        {"Signing in to salesforce as demo\n", "Signing in to salesforce as demo"},
+        {"first\r\nlast\r\n\n", "last"},
+        {"first\nno line end", "no line end"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "no file");
+        Scene s;
+        if (c.file)
+            WriteFileBytes(s.In("SFAddrStatus.dat"), c.file);
+        EXPECT_EQ(s.util->ReadProgressLine(), c.line);
     }
 }
 

@@ -2,10 +2,15 @@
 
 #include "Apputil.h"
 #include "ConnectionTarget.h"
+#include "CrmData.h"
+#include "CxCommWaitWindow.h"
 #include "CxText.h"
 #include "MessageBox.h"
 #include "MyDomainUrl.h"
+#include "WorkRunner.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,15 +24,18 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
 
 constexpr int kWidth = 560;
-constexpr int kHeight = 300;
+constexpr int kHeight = 520;
 // The settings keep the address and the path in 260 characters, terminator
 // included; a cut path would name another file.
 constexpr qsizetype kMaxFieldBytes = 259;
+// The settings keep the consumer key in 256 characters, terminator included.
+constexpr qsizetype kMaxConsumerKeyBytes = 255;
 
 const char kMyDomainHint[] = "https://NAME.my.salesforce.com";
 const char kNoLocalOrg[] = "Please enter the path of the local org file.";
@@ -35,6 +43,12 @@ const char kLocalOrgMissing[] = "The local org file %1 does not exist.";
 const char kLocalOrgTooLong[] = "The path of the local org file is too long.";
 const char kBrowseCaption[] = "Choose the Local Org File";
 const char kBrowseFilter[] = "Local orgs (*.db *.sqlite *.sqlite3);;All files (*)";
+const char kNoConsumerKey[] =
+    "Please enter the consumer key of your org's client app for Tessmark.";
+const char kConsumerKeyTooLong[] = "The consumer key is too long.";
+const char kCallbackHint[] = "Register this callback URL in your org's client app for Tessmark.";
+const char kNoUserName[] = "Please enter your salesforce user name on the access page first.";
+const char kSignedOut[] = "Signed out.";
 
 template <size_t N> QString FieldText(const char (&field)[N]) {
     return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
@@ -84,6 +98,38 @@ TfmConnection::TfmConnection(QWidget* owner) : TFixedDialog(owner, "Connection",
     grid->addWidget(btnBrowse, 3, 2);
     grid->setColumnStretch(1, 1);
 
+    GroupBox2 = Named(new QGroupBox(Utf8(" Sign in with "), this), "GroupBox2");
+    rbtnPassword =
+        Named(new QRadioButton(Utf8("Password and security token"), GroupBox2), "rbtnPassword");
+    rbtnBrowser = Named(new QRadioButton(Utf8("Web browser"), GroupBox2), "rbtnBrowser");
+    lblConsumerKey = Named(new QLabel(Utf8("Consumer key:"), GroupBox2), "lblConsumerKey");
+    edtConsumerKey = Named(new QLineEdit(GroupBox2), "edtConsumerKey");
+    lblConsumerKey->setBuddy(edtConsumerKey);
+    lblCallbackUrl = Named(new QLabel(Utf8("Callback URL:"), GroupBox2), "lblCallbackUrl");
+    edtCallbackUrl = Named(new QLineEdit(GroupBox2), "edtCallbackUrl");
+    edtCallbackUrl->setReadOnly(true);
+    lblCallbackUrl->setBuddy(edtCallbackUrl);
+    btnCopyCallback = NewButton(GroupBox2, "btnCopyCallback", "Copy", 0, false);
+    lblCallbackHint = Named(new QLabel(Utf8(kCallbackHint), GroupBox2), "lblCallbackHint");
+    lblCallbackHint->setWordWrap(true);
+    btnSignOut = NewButton(GroupBox2, "btnSignOut", "Sign Out", 0, false);
+
+    auto* signIn = new QGridLayout(GroupBox2);
+    signIn->setContentsMargins(18, 16, 18, 14);
+    signIn->setHorizontalSpacing(12);
+    signIn->setVerticalSpacing(10);
+    // Only as wide as their captions, so that a click beside one does not count.
+    signIn->addWidget(rbtnPassword, 0, 0, 1, 3, Qt::AlignLeft);
+    signIn->addWidget(rbtnBrowser, 1, 0, 1, 3, Qt::AlignLeft);
+    signIn->addWidget(lblConsumerKey, 2, 0);
+    signIn->addWidget(edtConsumerKey, 2, 1, 1, 2);
+    signIn->addWidget(lblCallbackUrl, 3, 0);
+    signIn->addWidget(edtCallbackUrl, 3, 1);
+    signIn->addWidget(btnCopyCallback, 3, 2);
+    signIn->addWidget(lblCallbackHint, 4, 1, 1, 2);
+    signIn->addWidget(btnSignOut, 5, 2);
+    signIn->setColumnStretch(1, 1);
+
     btnOK = NewButton(this, "btnOK", "&OK");
     btnOK->setDefault(true);
     btnCancel = NewButton(this, "btnCancel", "&Cancel");
@@ -97,23 +143,29 @@ TfmConnection::TfmConnection(QWidget* owner) : TFixedDialog(owner, "Connection",
     body->setSpacing(10);
     body->addWidget(Label1);
     body->addWidget(GroupBox1);
+    body->addWidget(GroupBox2);
     body->addStretch(1);
     body->addLayout(buttons);
 
-    QWidget* order[] = {rbtnSalesforce, rbtnSandbox, rbtnMyDomain, edtMyDomain, rbtnLocalOrg,
-                        edtLocalOrg,    btnBrowse,   btnOK,        btnCancel};
+    QWidget* order[] = {rbtnSalesforce, rbtnSandbox,     rbtnMyDomain, edtMyDomain, rbtnLocalOrg,
+                        edtLocalOrg,    btnBrowse,       rbtnPassword, rbtnBrowser, edtConsumerKey,
+                        edtCallbackUrl, btnCopyCallback, btnSignOut,   btnOK,       btnCancel};
     for (size_t i = 0; i + 1 < sizeof(order) / sizeof(order[0]); ++i)
         setTabOrder(order[i], order[i + 1]);
 
     for (QRadioButton* choice : {rbtnSalesforce, rbtnSandbox, rbtnMyDomain, rbtnLocalOrg})
         connect(choice, &QRadioButton::clicked, this, &TfmConnection::rbtnConnectionClick);
+    for (QRadioButton* method : {rbtnPassword, rbtnBrowser})
+        connect(method, &QRadioButton::clicked, this, &TfmConnection::rbtnSignInClick);
     connect(btnBrowse, &QPushButton::clicked, this, &TfmConnection::btnBrowseClick);
+    connect(btnCopyCallback, &QPushButton::clicked, this, &TfmConnection::btnCopyCallbackClick);
+    connect(btnSignOut, &QPushButton::clicked, this, &TfmConnection::btnSignOutClick);
     connect(btnOK, &QPushButton::clicked, this, &TfmConnection::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfmConnection::btnCancelClick);
 }
 
 bool TfmConnection::UpdateData(bool leaving) {
-    return leaving ? Take() : Fill();
+    return leaving ? Collect(AppSettings) : Fill();
 }
 
 bool TfmConnection::Fill() {
@@ -134,11 +186,17 @@ bool TfmConnection::Fill() {
     }
     edtMyDomain->setText(FieldText(s.MyDomainUrl));
     edtLocalOrg->setText(FieldText(s.LocalOrgPath));
+    // Any value that is no method shows as the password sign-in.
+    (s.SignInMethod == siBrowser ? rbtnBrowser : rbtnPassword)->setChecked(true);
+    edtConsumerKey->setText(FieldText(s.ConsumerKey));
+    const QString callback = FieldText(s.CallbackUrl);
+    edtCallbackUrl->setText(callback.isEmpty() ? Utf8(kDefaultCallbackUrl) : callback);
+    m_userName = FieldText(s.UserName);
     EnableFields();
     return true;
 }
 
-bool TfmConnection::Take() {
+bool TfmConnection::Collect(TAppSettings& s) {
     // Everything is checked before anything is stored: a refusal leaves the
     // settings as they were.
     QByteArray url;
@@ -161,8 +219,16 @@ bool TfmConnection::Take() {
         if (path.size() > kMaxFieldBytes)
             return Refuse(edtLocalOrg, Utf8(kLocalOrgTooLong));
     }
+    const bool browser = rbtnBrowser->isChecked();
+    const QByteArray key = edtConsumerKey->text().trimmed().toUtf8();
+    // The sign-in applies to the salesforce choices only; a local org keeps it as it is.
+    if (browser && !rbtnLocalOrg->isChecked()) {
+        if (key.isEmpty())
+            return Refuse(edtConsumerKey, Utf8(kNoConsumerKey));
+        if (key.size() > kMaxConsumerKeyBytes)
+            return Refuse(edtConsumerKey, Utf8(kConsumerKeyTooLong));
+    }
 
-    TAppSettings& s = AppSettings;
     if (rbtnSandbox->isChecked()) {
         s.Connection = ccSandbox;
     } else if (rbtnMyDomain->isChecked()) {
@@ -174,6 +240,9 @@ bool TfmConnection::Take() {
     } else {
         s.Connection = ccSalesforce;
     }
+    s.SignInMethod = browser ? siBrowser : siPassword;
+    CopyText(s.ConsumerKey, key.constData());
+    CopyText(s.CallbackUrl, edtCallbackUrl->text().toUtf8().constData());
     return true;
 }
 
@@ -182,6 +251,13 @@ void TfmConnection::EnableFields() {
     const bool local = rbtnLocalOrg->isChecked();
     edtLocalOrg->setEnabled(local);
     btnBrowse->setEnabled(local);
+
+    GroupBox2->setEnabled(!local);
+    const bool browser = rbtnBrowser->isChecked();
+    for (QWidget* field : std::initializer_list<QWidget*>{
+             lblConsumerKey, edtConsumerKey, lblCallbackUrl, edtCallbackUrl, btnCopyCallback,
+             lblCallbackHint, btnSignOut})
+        field->setEnabled(browser);
 }
 
 bool TfmConnection::Refuse(QWidget* control, const QString& message) {
@@ -196,6 +272,12 @@ void TfmConnection::rbtnConnectionClick() {
         edtMyDomain->setFocus();
     else if (rbtnLocalOrg->isChecked())
         edtLocalOrg->setFocus();
+}
+
+void TfmConnection::rbtnSignInClick() {
+    EnableFields();
+    if (rbtnBrowser->isChecked())
+        edtConsumerKey->setFocus();
 }
 
 void TfmConnection::btnBrowseClick() {
@@ -216,6 +298,44 @@ void TfmConnection::btnBrowseClick() {
     if (dialog && chosen && !dialog->selectedFiles().isEmpty())
         edtLocalOrg->setText(dialog->selectedFiles().constFirst());
     delete dialog;
+}
+
+void TfmConnection::btnCopyCallbackClick() {
+    QGuiApplication::clipboard()->setText(edtCallbackUrl->text());
+}
+
+void TfmConnection::btnSignOutClick() {
+    // Signed out is the org the dialog shows now, whether or not OK follows.
+    TAppSettings chosen;
+    std::memcpy(&chosen, &AppSettings, sizeof(chosen));
+    if (!Collect(chosen))
+        return;
+    const QByteArray user = m_userName.toUtf8();
+    if (user.isEmpty()) {
+        ShowMessageBox(this, Utf8(kNoUserName), Utf8("Error"), MessageIcon::Error,
+                       MessageButtons::OK);
+        return;
+    }
+    CopyText(chosen.UserName, user.constData());
+
+    std::string answer;
+    bool signedOut = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    StartWaitWindow(this);
+    try {
+        signedOut = RunWork([&chosen, &answer] { return SignOutOfCrm(chosen, answer); });
+    } catch (...) {
+        CloseWaitWindow();
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    CloseWaitWindow();
+    QApplication::restoreOverrideCursor();
+    if (signedOut)
+        ShowMessageBox(this, answer.empty() ? kSignedOut : answer.c_str(), "Sign Out",
+                       MessageIcon::Information, MessageButtons::OK);
+    else
+        ShowMessageBox(this, answer.c_str(), "Error", MessageIcon::Error, MessageButtons::OK);
 }
 
 void TfmConnection::btnOKClick() {

@@ -2,6 +2,7 @@
 
 #include "Apputil.h"
 #include "Connection.h"
+#include "ConnectionTarget.h"
 #include "CrmData.h"
 #include "CxCommWaitWindow.h"
 #include "CxDebugUtil.h"
@@ -29,6 +30,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -198,6 +200,7 @@ bool TfmSFSource::Fill() {
     cbAddrContact->setChecked(s.AddrContact);
     cbAddrAccount->setChecked(s.AddrAccount);
     cbAddrLead->setChecked(s.AddrLead);
+    EnableCredentials();
     return true;
 }
 
@@ -209,15 +212,19 @@ bool TfmSFSource::TakeAndLoad() {
         return Refuse(edtUserName, "Invalid salesforce user name.");
     CopyText(s.UserName, user.constData());
 
-    QByteArray password = edtPassword->text().toUtf8();
-    if (password.isEmpty())
-        return Refuse(edtPassword, "Invalid salesforce password.");
-    CopyText(s.Password, password.constData());
+    // The browser sign-in needs neither; what was typed for the password
+    // sign-in stays for it.
+    if (!UsesBrowserSignIn(s)) {
+        QByteArray password = edtPassword->text().toUtf8();
+        if (password.isEmpty())
+            return Refuse(edtPassword, "Invalid salesforce password.");
+        CopyText(s.Password, password.constData());
 
-    QByteArray token = edtToken->text().toUtf8();
-    if (token.isEmpty())
-        return Refuse(edtToken, "Invalid salesforce security token.");
-    CopyText(s.Token, token.constData());
+        QByteArray token = edtToken->text().toUtf8();
+        if (token.isEmpty())
+            return Refuse(edtToken, "Invalid salesforce security token.");
+        CopyText(s.Token, token.constData());
+    }
 
     s.SaveUser = cbSaveUser->isChecked();
     s.SavePassword = cbSavePassword->isChecked();
@@ -284,6 +291,14 @@ void TfmSFSource::EnableContactSources(bool enabled) {
     cbAddrLead->setEnabled(enabled);
 }
 
+void TfmSFSource::EnableCredentials() {
+    const bool password = !UsesBrowserSignIn(AppSettings);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{lblPassword, edtPassword, cbSavePassword, lblToken,
+                                         edtToken, cbSaveToken, lblTokenHelp})
+        control->setEnabled(password);
+}
+
 bool TfmSFSource::Refuse(QWidget* control, const char* message) {
     ShowMessageBox(this, message, "Error", MessageIcon::Error, MessageButtons::OK);
     control->setFocus();
@@ -314,8 +329,13 @@ void TfmSFSource::btnConnectionClick() {
     // On the heap: should the page go away meanwhile, it takes the dialog along.
     QPointer<TfmConnection> dialog = new TfmConnection(this);
     dialog->UpdateData(false);
-    dialog->exec();
+    // Sign Out is for the user name the page shows.
+    dialog->SetUserName(edtUserName->text());
+    // Gone with the page should the page go away meanwhile: then nothing is left to update.
+    const bool taken = dialog->exec() == mrOK && dialog;
     delete dialog;
+    if (taken)
+        EnableCredentials();
 }
 
 void TfmSFSource::lblTokenHelpClick() {

@@ -1,5 +1,7 @@
 // The access page, step 0 of the wizard: the salesforce credentials, the kind
-// of record to clean and, for contacts, the objects they come from.
+// of record to clean and, for contacts, the objects they come from. With the
+// browser sign-in (chosen in the Connection dialog) only the user name is
+// asked for: the password and the security token are then out of use.
 #pragma once
 
 #include <QWidget>
@@ -21,6 +23,8 @@ public:
     // leaving true: checks each field and stores it in AppSettings as soon as
     // it has passed, then loads the chosen kind under the wait window; false
     // (after telling the user) when a field is refused or loading failed.
+    // With the browser sign-in the password and the token are neither checked
+    // nor stored.
     bool UpdateData(bool leaving);
 
     QGroupBox* GroupBox1;
@@ -59,6 +63,9 @@ private:
     // Loads the chosen kind under the wait window; tells the user when it fails.
     bool Load();
     void EnableContactSources(bool enabled);
+    // The password and token controls are usable only with the password
+    // sign-in of the connection in AppSettings.
+    void EnableCredentials();
     // Shows a validation message, focuses control and refuses.
     bool Refuse(QWidget* control, const char* message);
 };

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -235,7 +236,8 @@ CxSFBaseUtil::CxSFBaseUtil()
       m_szStatusFileName{}, m_szLastError{}, m_szLogLocation{}, m_szReserved{}, m_nLogLevel(3),
       m_bDebugEnabled(false), m_nRequest(0), m_szHelperName{}, m_szStateFileName{}, m_nKind(skNone),
       m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs), m_szConnectionKind{},
-      m_szConnectionTarget{}, m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{} {
+      m_szConnectionTarget{}, m_szSignInMethod{}, m_szConsumerKey{}, m_szCallbackUrl{},
+      m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{} {
     CopyText(m_szLogLocation, "appdebug.log");
     // The data folder starts as the program's own folder.
     if (!GetModuleFolder(nullptr, m_szDataFolder, sizeof(m_szDataFolder)))
@@ -284,6 +286,18 @@ void CxSFBaseUtil::SetHelperName(const char* text) {
 void CxSFBaseUtil::SetConnection(const char* kind, const char* target) {
     CopyText(m_szConnectionKind, kind ? kind : "");
     CopyText(m_szConnectionTarget, target ? target : "");
+}
+
+void CxSFBaseUtil::SetSignInMethod(const char* method) {
+    CopyText(m_szSignInMethod, method ? method : "");
+}
+
+void CxSFBaseUtil::SetConsumerKey(const char* text) {
+    CopyText(m_szConsumerKey, text ? text : "");
+}
+
+void CxSFBaseUtil::SetCallbackUrl(const char* text) {
+    CopyText(m_szCallbackUrl, text ? text : "");
 }
 
 void CxSFBaseUtil::SetKind(int kind, const char* helperName, const char* stateFileName) {
@@ -336,6 +350,13 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
             filled = params.SetParam(1013, ptText, m_szConnectionKind) && filled;
             filled = params.SetParam(1014, ptText, m_szConnectionTarget) && filled;
         }
+        // Only the salesforce backend signs in in more than one way.
+        if (std::strcmp(m_szConnectionKind, "salesforce") == 0) {
+            const char* method = m_szSignInMethod[0] ? m_szSignInMethod : "password";
+            filled = params.SetParam(1015, ptText, method) && filled;
+            filled = params.SetParam(1016, ptText, m_szConsumerKey) && filled;
+            filled = params.SetParam(1017, ptText, m_szCallbackUrl) && filled;
+        }
         filled = filled && AddKindParams(params);
         // A parameter file of an earlier request must never drive this run.
         unlink(paramPath.c_str());
@@ -376,6 +397,37 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
     if (m_bHasError)
         DEBUG_LOG(LOG_CRITICAL, "%s", m_szLastError);
     return true;
+}
+
+bool CxSFBaseUtil::SignOut() {
+    DEBUG_LOG(LOG_NORMAL, "Start signing out of salesforce.");
+    // An earlier run's progress line must never pass for this run's answer.
+    if (m_szStatusFileName[0])
+        unlink(DataPath(m_szStatusFileName).c_str());
+    m_nRequest = 3;
+    if (!ExchangeWithHelper() || m_bHasError)
+        return false;
+    DEBUG_LOG(LOG_NORMAL, "Signed out of salesforce.");
+    return true;
+}
+
+std::string CxSFBaseUtil::ReadProgressLine() const {
+    std::string text;
+    if (!m_szStatusFileName[0])
+        return text;
+    FILE* file = std::fopen(DataPath(m_szStatusFileName).c_str(), "rb");
+    if (!file)
+        return text;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0;)
+        text.append(chunk, n);
+    std::fclose(file);
+    const size_t end = text.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return std::string();
+    text.resize(end + 1);
+    const size_t start = text.find_last_of("\r\n");
+    return start == std::string::npos ? text : text.substr(start + 1);
 }
 
 void CxSFBaseUtil::ReadHelperError() {

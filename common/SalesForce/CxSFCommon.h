@@ -74,6 +74,12 @@ public:
     // Deletes the kind's progress file and error file in the data folder.
     virtual bool Clear();
     virtual bool Submit();
+    // The sign-out request: the helper ends and forgets the browser sign-in it
+    // keeps for the user name; nothing is loaded or deleted, the data file is
+    // left alone. True when the helper ran to a clean end without reporting
+    // an error; its answer is then its last progress line (ReadProgressLine),
+    // otherwise HasError and GetLastError tell why.
+    bool SignOut();
 
     // The kind's data file in the data folder (the kind's own name when fileName
     // is null or empty); the base has none.
@@ -120,6 +126,15 @@ public:
     // kind is empty (as at construction) neither is sent, and the helper goes
     // by its own settings file.
     void SetConnection(const char* kind, const char* target);
+    // How the helper signs in to salesforce: method "password" (user name,
+    // password and security token) or "browser", the consumer key of the
+    // org's client app and the callback address registered there. Sent only
+    // with the connection kind "salesforce"; an empty method is sent as
+    // "password". Each text is cut to its member (method 15, key 255, callback
+    // 259 characters), null is taken as empty.
+    void SetSignInMethod(const char* method);
+    void SetConsumerKey(const char* text);
+    void SetCallbackUrl(const char* text);
 
     const char* GetUserName() const { return m_szUserName; }
     const char* GetPassword() const { return m_szPassword; }
@@ -141,6 +156,13 @@ public:
     int GetKind() const { return m_nKind; }
     const char* GetConnectionKind() const { return m_szConnectionKind; }
     const char* GetConnectionTarget() const { return m_szConnectionTarget; }
+    const char* GetSignInMethod() const { return m_szSignInMethod; }
+    const char* GetConsumerKey() const { return m_szConsumerKey; }
+    const char* GetCallbackUrl() const { return m_szCallbackUrl; }
+
+    // The last line of the kind's progress file that is not empty, without its
+    // line end; empty when there is no such line or file.
+    std::string ReadProgressLine() const;
 
     // The helper's report of the last run (section Submit of its error file):
     // the records marked for deletion it found, those it really deleted (-1
@@ -212,6 +234,9 @@ protected:
     uint32_t m_nHelperTimeoutMs;
     char m_szConnectionKind[260];
     char m_szConnectionTarget[260];
+    char m_szSignInMethod[16];
+    char m_szConsumerKey[256];
+    char m_szCallbackUrl[260];
     int32_t m_nMarkedCount;
     int32_t m_nDeletedCount;
     char m_szResultsFile[1024];

@@ -1,5 +1,6 @@
 // The access page: its controls, the checks of Next in their order, what is
-// stored, the kind choice, and loading through the real helper program.
+// stored, the kind choice, the browser sign-in chosen in the Connection
+// dialog, and loading through the real helper program.
 #include "Connection.h"
 #include "Dupoption.h"
 #include "LinkLabel.h"
@@ -13,6 +14,7 @@
 #include <QStyle>
 #include <atomic>
 #include <filesystem>
+#include <vector>
 
 using namespace testsupport;
 
@@ -291,6 +293,113 @@ TEST_F(AccessPage, ConnectionOpensOverThePageAndItsChoiceIsSavedAtTheEnd) {
     EXPECT_NE(std::string::npos, ini.find("\nMyDomainUrl=https://acme.my.salesforce.com\n"));
 }
 
+// The password and token controls, out of use with the browser sign-in.
+std::vector<QWidget*> PasswordControls(TfmSFSource* page) {
+    return {page->lblPassword, page->edtPassword, page->cbSavePassword, page->lblToken,
+            page->edtToken,    page->cbSaveToken, page->lblTokenHelp};
+}
+
+void ExpectPasswordControls(TfmSFSource* page, bool enabled) {
+    for (QWidget* control : PasswordControls(page))
+        EXPECT_EQ(enabled, control->isEnabled()) << control->objectName().toStdString();
+    EXPECT_TRUE(page->edtUserName->isEnabled());
+    EXPECT_TRUE(page->cbSaveUser->isEnabled());
+}
+
+// Chooses a connection and a sign-in in the Connection dialog and closes it
+// with OK, or with Cancel when ok is false.
+void ChooseInConnectionDialog(TfmSFSource* page, const char* connection, const char* method,
+                              bool ok = true) {
+    OnNextModal<TfmConnection>([=](TfmConnection* dialog) {
+        ClickWidget(Child<QRadioButton>(dialog, connection));
+        ClickWidget(Child<QRadioButton>(dialog, method));
+        dialog->edtConsumerKey->setText("3MVG9key");
+        (ok ? dialog->btnOK : dialog->btnCancel)->click();
+    });
+    ClickWidget(page->btnConnection);
+}
+
+// The page follows the dialog as soon as it closes with OK.
+TEST_F(AccessPage, TheBrowserSignInTakesThePasswordAndTokenOutOfUse) {
+    AppSettings.Connection = ccSalesforce;
+    AppSettings.SignInMethod = siPassword;
+    ExpectPasswordControls(page, true);
+
+    ChooseInConnectionDialog(page, "rbtnMyDomain", "rbtnBrowser", false);
+    ExpectPasswordControls(page, true);
+    EXPECT_EQ(siPassword, AppSettings.SignInMethod);
+
+    // Filled in for the dialog, which needs an address for My Domain.
+    CopyText(AppSettings.MyDomainUrl, "https://acme.my.salesforce.com");
+    ChooseInConnectionDialog(page, "rbtnMyDomain", "rbtnBrowser");
+    EXPECT_EQ(siBrowser, AppSettings.SignInMethod);
+    ExpectPasswordControls(page, false);
+
+    // A local org signs in with the password whatever the method.
+    WriteFileBytes(home.Home() + "org.db", "an org");
+    CopyText(AppSettings.LocalOrgPath, (home.Home() + "org.db").c_str());
+    ChooseInConnectionDialog(page, "rbtnLocalOrg", "rbtnBrowser");
+    EXPECT_EQ(ccLocalOrg, AppSettings.Connection);
+    ExpectPasswordControls(page, true);
+    ChooseInConnectionDialog(page, "rbtnSandbox", "rbtnBrowser");
+    ExpectPasswordControls(page, false);
+    ChooseInConnectionDialog(page, "rbtnSandbox", "rbtnPassword");
+    ExpectPasswordControls(page, true);
+}
+
+// Next checks and stores the user name only; the password and token kept for
+// the password sign-in stay as they were.
+TEST_F(AccessPage, WithTheBrowserSignInNextNeedsOnlyTheUserName) {
+    CopyText(AppSettings.Password, "old password");
+    CopyText(AppSettings.Token, "old token");
+    ChooseInConnectionDialog(page, "rbtnSalesforce", "rbtnBrowser");
+    EnterCredentials("me@example.com", "", "");
+    fmMain->btnNext->click();
+
+    EXPECT_EQ(1, loads.load());
+    EXPECT_EQ(1, fmMain->CurrentStep);
+    EXPECT_STREQ("me@example.com", AppSettings.UserName);
+    EXPECT_STREQ("old password", AppSettings.Password);
+    EXPECT_STREQ("old token", AppSettings.Token);
+}
+
+TEST_F(AccessPage, WithTheBrowserSignInTheUserNameIsStillRequired) {
+    ChooseInConnectionDialog(page, "rbtnSalesforce", "rbtnBrowser");
+    EnterCredentials("", "", "");
+    MessageBoxRecorder boxes;
+    fmMain->btnNext->click();
+
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ("Invalid salesforce user name.", boxes.requests[0].text.toStdString());
+    EXPECT_EQ(0, loads.load());
+    EXPECT_EQ(0, fmMain->CurrentStep);
+}
+
+// Sign Out in the dialog is for the user name the page shows, not yet stored.
+TEST_F(AccessPage, SignOutIsForTheUserNameThePageShows) {
+    SetSignOutHelperName("tessmark_test_helper");
+    CopyText(AppSettings.UserName, "stored@example.com");
+    AppSettings.Connection = ccSalesforce;
+    AppSettings.SignInMethod = siBrowser;
+    CopyText(AppSettings.ConsumerKey, "3MVG9key");
+    std::filesystem::create_directories(home.DataFolder());
+    WriteFileBytes(home.DataFolder() + "tool.ini", "[Tool]\nProgress=Signed out.\n");
+    page->edtUserName->setText("typed@example.com");
+    MessageBoxRecorder boxes;
+    OnNextModal<TfmConnection>([](TfmConnection* dialog) {
+        ClickWidget(dialog->btnSignOut);
+        dialog->btnCancel->click();
+    });
+    ClickWidget(page->btnConnection);
+    SetSignOutHelperName(nullptr);
+
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ("Signed out.", boxes.requests[0].text.toStdString());
+    EXPECT_EQ("typed@example.com",
+              ParamTexts(ReadFileBytes(home.DataFolder() + "param-copy.dat"))[1001]);
+    EXPECT_STREQ("stored@example.com", AppSettings.UserName);
+}
+
 TEST_F(AccessPage, TokenHelpOpensTheTokenPage) {
     ShellOpenRecorder shell;
     ClickWidget(page->lblTokenHelp);
@@ -325,6 +434,28 @@ TEST_P(AccessPageKind, OtherKindsShowAsTasksAndLoadTasks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, AccessPageKind, ::testing::Values(rkNote, rkAddr | rkTask, 0));
+
+// A browser sign-in stored in the settings file shows at start.
+class AccessPageStart : public WizardTest {};
+
+TEST_F(AccessPageStart, AStoredBrowserSignInShowsAtStart) {
+    const struct {
+        const char* lines;
+        bool passwordInUse;
+    } cases[] = {
+        {"Connection=Sandbox\nSignInMethod=browser\nConsumerKey=k\n", false},
+        {"Connection=Sandbox\nSignInMethod=Password\n", true},
+        {"Connection=LocalOrg\nLocalOrgPath=/no/org.db\nSignInMethod=Browser\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::filesystem::create_directories(home.DataFolder());
+        WriteFileBytes(SettingsPath(), std::string("[Tessmark]\n") + c.lines);
+        OpenWizard();
+        ExpectPasswordControls(SourcePage, c.passwordInUse);
+        DestroyWizard();
+    }
+}
 
 // Loading through the real helper program against a local sample org.
 class AccessPageHelper : public WizardTest {

@@ -222,7 +222,7 @@ TEST_P(WizardClose, SavesEverySetting) {
     ASSERT_TRUE(FileExists(SettingsPath()));
     std::string text = ReadFileBytes(SettingsPath());
     EXPECT_NE(std::string::npos, text.find("[Tessmark]"));
-    EXPECT_EQ(38, CountKeys(text));
+    EXPECT_EQ(41, CountKeys(text));
     if (c.step > 0) {
         EXPECT_NE(std::string::npos, text.find("UserName=demo@example.com"));
     }

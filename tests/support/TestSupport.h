@@ -2,10 +2,13 @@
 // environment override, so that no test touches the real data folder or home.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -93,6 +96,30 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
 inline bool FileExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+// The text values (type 8) of parameter file bytes by tag, the first of a tag
+// counting; reading stops at the first entry of another type or a cut one.
+inline std::map<int32_t, std::string> ParamTexts(const std::string& bytes) {
+    std::map<int32_t, std::string> values;
+    size_t at = 0;
+    auto take = [&](int32_t& v) {
+        if (at + 4 > bytes.size())
+            return false;
+        std::memcpy(&v, bytes.data() + at, 4);
+        at += 4;
+        return true;
+    };
+    int32_t count = 0, tag = 0, type = 0, length = 0;
+    if (!take(count))
+        return values;
+    for (int32_t i = 0; i < count && take(tag) && take(type) && take(length); ++i) {
+        if (type != 8 || length < 0 || at + static_cast<size_t>(length) > bytes.size())
+            break;
+        values.emplace(tag, bytes.substr(at, static_cast<size_t>(length)));
+        at += static_cast<size_t>(length);
+    }
+    return values;
 }
 
 } // namespace testsupport

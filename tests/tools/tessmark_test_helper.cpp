@@ -5,7 +5,8 @@
 //     file's mode, the kind's "Stop" value) and adds a line to "tool-count.txt";
 //   - copies the parameter file to "param-copy.dat";
 //   - then does what section [Tool] of "tool.ini" asks, in this order:
-//     ErrorCount=N writes the error file (named in the parameter file) with N
+//     Progress=TEXT writes the progress file (named in the parameter file)
+//     with the line TEXT; ErrorCount=N writes the error file (named in the parameter file) with N
 //     errors "Tool error 1".."Tool error N"; SubmitMarked=, SubmitDeleted= and
 //     SubmitResults= write the keys Marked, Deleted and Results of section
 //     Submit there (each only when given); DataFrom=NAME copies that file to
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     std::map<int32_t, std::string> values = TextParams(params);
     const std::string dataFile = values[1004];
     const std::string errorFile = values[1007];
+    const std::string progressFile = values[1008];
     // "SFAddr.dat" -> "SFAddr.ini": the kind's state file.
     const std::string stateFile =
         dataFile.size() > 4 ? dataFile.substr(0, dataFile.size() - 4) + ".ini" : std::string();
@@ -118,6 +120,9 @@ int main(int argc, char** argv) {
         WriteAll(folder + "param-copy.dat", params);
 
     const std::string control = folder + "tool.ini";
+    const std::string progress = IniText(control, "Tool", "Progress");
+    if (!progress.empty() && !progressFile.empty())
+        WriteAll(folder + progressFile, progress + "\n");
     const int errors = IniInt(control, "Tool", "ErrorCount", 0);
     if (errors > 0 && !errorFile.empty()) {
         CxIniUtil ini(nullptr, nullptr);
