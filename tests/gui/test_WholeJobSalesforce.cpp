@@ -21,10 +21,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -108,19 +110,42 @@ protected:
         m_server = std::make_unique<standin::Server>(JobOrg(), 3);
         ASSERT_TRUE(m_server->Started());
         std::filesystem::create_directories(home.DataFolder());
+        // The browser sign-in's page is opened by a script that plays the
+        // user's browser: it signs in and comes back to the helper.
+        const std::string browser = home.DataFolder() + "browser.sh";
+        WriteFileBytes(browser, "#!/bin/sh\necho opened >> '" + home.DataFolder() +
+                                    "browser.log'\nexec '" + TESSMARK_PYTHON + "' '" +
+                                    standin::FakeBrowserScript() + "' \"$1\" 2>/dev/null\n");
+        chmod(browser.c_str(), 0700);
         WriteFileBytes(home.DataFolder() + "Velmora.SFHelper.ini",
-                       "[Helper]\nRetryDelayMs=20\nRequestTimeoutS=10\n");
+                       "[Helper]\nRetryDelayMs=20\nRequestTimeoutS=10\nBrowserTimeoutS=20\n"
+                       "BrowserCommand=" +
+                           browser + "\n");
+        // A callback port of its own, as an administrator may register one.
+        WriteFileBytes(SettingsPath(), "[Tessmark]\nCallbackUrl=http://localhost:" +
+                                           std::to_string(standin::FreePort()) +
+                                           "/OauthRedirect\n");
         OpenWizard();
     }
 
-    // The Connection dialog, as the user fills it: My Domain with the stand-in's address.
-    void PointAtStandin() {
-        OnNextModal<TfmConnection>([this](TfmConnection* dialog) {
+    // The Connection dialog, as the user fills it: My Domain with the stand-in's
+    // address, signing in with the password or in the browser.
+    void PointAtStandin(bool browser = false) {
+        OnNextModal<TfmConnection>([this, browser](TfmConnection* dialog) {
             dialog->rbtnMyDomain->click();
             dialog->edtMyDomain->setText(QString::fromStdString(m_server->Url()));
+            if (browser) {
+                dialog->rbtnBrowser->click();
+                dialog->edtConsumerKey->setText("TESSMARK-KEY");
+            }
             dialog->btnOK->click();
         });
         SourcePage->btnConnection->click();
+    }
+
+    size_t BrowserOpenings() {
+        const std::string log = ReadFileBytes(home.DataFolder() + "browser.log");
+        return static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
     }
 
     std::unique_ptr<standin::Server> m_server;
@@ -180,6 +205,38 @@ TEST_F(WholeJobSalesforce, DeletesExactlyTheTickedRecordsInTheOrg) {
     EXPECT_EQ(5, lines); // the header and one line per ticked record
     EXPECT_EQ(ticked, deletedInFile);
     SaveScreenshot(fmMain, "whole-job-salesforce");
+}
+
+TEST_F(WholeJobSalesforce, TheBrowserSignInDoesTheWholeJobWithoutAPassword) {
+    PointAtStandin(true);
+    ASSERT_FALSE(SourcePage->edtPassword->isEnabled());
+    ASSERT_FALSE(SourcePage->edtToken->isEnabled());
+    SourcePage->rbtnAddr->click();
+    SourcePage->edtUserName->setText("ann@example.com");
+    SourcePage->edtPassword->clear();
+    SourcePage->edtToken->clear();
+    fmMain->btnNext->click();
+    ASSERT_EQ(1, fmMain->CurrentStep);
+    EXPECT_EQ(13u, CrmData.AddrUtil->GetRecordList()->GetCount());
+    EXPECT_EQ(1u, BrowserOpenings());
+
+    TRecordListModel* model = DataPage->lvAddr->Model();
+    ASSERT_EQ(5, model->RowCount());
+    std::set<std::string> ticked;
+    for (int row = 0; row < model->RowCount(); ++row)
+        ticked.insert(RecordId(model->RecordAt(row)));
+    fmMain->btnNext->click();
+    ASSERT_EQ(2, fmMain->CurrentStep);
+    auto memo = [] { return CleanPage->memLog->toPlainText().toStdString(); };
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return memo().find("deletions") != std::string::npos && !IsWorkRunning(); }, 60000))
+        << memo();
+    EXPECT_NE(std::string::npos, memo().find("5 contact deletions submitted to salesforce."))
+        << memo();
+    EXPECT_EQ(ticked, m_server->Deleted());
+    // The submit signed in silently with the kept sign-in.
+    EXPECT_EQ(1u, BrowserOpenings());
+    EXPECT_EQ(0u, m_server->CountRequests({"/services/Soap/"}));
 }
 
 } // namespace
