@@ -2,11 +2,30 @@
 // the event loop. Exceptions that escape end in the crash dialog.
 #include "Main.h"
 #include "Application.h"
+#include "Apputil.h"
+#include "CxDebugUtil.h"
+#include "MessageBox.h"
+#include "StartupGuard.h"
 
 #include <QEvent>
+#include <string>
 
 int main(int argc, char* argv[]) {
+    ProtectProcess();
     TApplication app(argc, argv);
+    // One Tessmark per data folder: the exchange files are shared by all of them.
+    CxInstanceLock instance;
+    char folder[260] = {};
+    if (GetDataFolder(folder)) {
+        if (!instance.Acquire(folder)) {
+            ShowMessageBox(nullptr, "Tessmark is already running for this user.", "Error",
+                           MessageIcon::Error, MessageButtons::OK);
+            return 1;
+        }
+        DebugLog.SetLogFolder(folder);
+        TightenDataFolder(folder);
+        RemoveStaleExchangeFiles(folder);
+    }
     CallGuarded([] {
         QApplication::setApplicationName(QStringLiteral("Tessmark"));
         (new TfmMain)->show();
