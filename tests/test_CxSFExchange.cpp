@@ -9,6 +9,7 @@
 #include "RecordBytes.h"
 #include "TestSupport.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -671,34 +672,50 @@ TEST_F(ExchangeRoundTrip, ReadHelperErrorTakesTheLastError) {
     }
 }
 
-TEST_F(ExchangeRoundTrip, DestructionAsksARunningHelperToStop) {
+TEST_F(ExchangeRoundTrip, DestructionAsksOnlyItsOwnRunningHelperToStop) {
+    // A helper that outlives its time-out stays this program's until it ends.
+    Scene own;
+    own.util->SetHelperName(kTool);
+    own.util->SetHelperTimeout(200);
+    own.Control("DataFrom=good.dat\nSleepMs=3000\n");
+    EXPECT_FALSE(own.util->Load());
+    const pid_t helper = CxSFBaseUtil::KindRunner(skAddr)->GetProcessId();
+    ASSERT_GT(helper, 0);
+
     struct Case {
-        const char* state; // null: no state file
-        const char* stopAfter;
+        const char* name;
+        std::string state; // empty: no state file
+        bool stop;
     } cases[] = {
-        {nullptr, nullptr},
-        {"[Status]\nRunning=0\n", nullptr},
-        {"[Status]\nStop=0\n", nullptr},
-        {"[Status]\nRunning=1\nStop=0\n", "1"},
+        {"no state file", "", false},
+        {"not running", "[Status]\nRunning=0\n", false},
+        {"no running key", "[Status]\nStop=0\n", false},
+        // Left by a helper that died, or by another program's.
+        {"running without a pid", "[Status]\nRunning=1\nStop=0\n", false},
+        {"another process", "[Status]\nRunning=1\nPid=1\nStop=0\n", false},
+        {"this program's helper",
+         "[Status]\nRunning=1\nPid=" + std::to_string(helper) + "\nStop=0\n", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.state ? c.state : "no state file");
+        SCOPED_TRACE(c.name);
         Scene s;
-        if (c.state)
+        if (!c.state.empty())
             WriteFileBytes(s.In("SFAddr.ini"), c.state);
         WriteFileBytes(s.In("SFAddrStatus.dat"), "progress\n");
         s.util.reset();
-        if (!c.stopAfter) {
-            if (c.state)
+        if (!c.stop) {
+            if (!c.state.empty())
                 EXPECT_EQ(ReadFileBytes(s.In("SFAddr.ini")), c.state);
             else
                 EXPECT_FALSE(FileExists(s.In("SFAddr.ini")));
         } else {
-            EXPECT_EQ(IniValue(s.In("SFAddr.ini"), "Status", "Stop"), c.stopAfter);
+            EXPECT_EQ(IniValue(s.In("SFAddr.ini"), "Status", "Stop"), "1");
             EXPECT_EQ(IniValue(s.In("SFAddr.ini"), "Status", "Running"), "1");
         }
         EXPECT_FALSE(FileExists(s.In("SFAddrStatus.dat")));
     }
+    kill(helper, SIGKILL);
+    CxSFBaseUtil::KindRunner(skAddr)->StopHelper();
 }
 
 TEST_F(ExchangeRoundTrip, EachKindKeepsOneRunner) {

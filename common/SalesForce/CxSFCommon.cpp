@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -306,13 +307,13 @@ void CxSFBaseUtil::SetKind(int kind, const char* helperName, const char* stateFi
     SetMember(m_szStateFileName, stateFileName);
 }
 
-CxSFDataReader* CxSFBaseUtil::KindRunner(int kind) {
+CxSFDataReader* CxSFBaseUtil::KindRunner(int kind, bool make) {
     static std::mutex mutex;
     static std::unique_ptr<CxSFDataReader> runners[4];
     if (kind < 0 || kind >= 4)
         return nullptr;
     std::lock_guard<std::mutex> lock(mutex);
-    if (!runners[kind])
+    if (!runners[kind] && make)
         runners[kind].reset(new (std::nothrow) CxSFDataReader);
     return runners[kind].get();
 }
@@ -464,8 +465,21 @@ void CxSFBaseUtil::RequestStopIfRunning() {
     if (!m_szStateFileName[0])
         return;
     PathIni ini(DataPath(m_szStateFileName));
-    if (ini.GetInt(kStatusSection, "Running", 0) != 0)
-        ini.WriteString(kStatusSection, "Stop", "1");
+    if (ini.GetInt(kStatusSection, "Running", 0) == 0)
+        return;
+    // Only a helper this program started and has not seen end is asked to stop:
+    // "Running=1" may be left by a helper that died, or belong to another program.
+    const CxSFDataReader* runner = KindRunner(m_nKind, false);
+    const pid_t ours = runner ? runner->GetProcessId() : 0;
+    const int pid = ini.GetInt(kStatusSection, "Pid", 0);
+    if (ours <= 0 || pid != ours || kill(ours, 0) != 0) {
+        DEBUG_LOG(LOG_NORMAL,
+                  "The state file %s says a helper runs, but not one of this "
+                  "program's; no stop request was written.",
+                  DataPath(m_szStateFileName).c_str());
+        return;
+    }
+    ini.WriteString(kStatusSection, "Stop", "1");
 }
 
 bool CxSFBaseUtil::LoadKind(const CxSFKindTexts& texts, const char* srcFile, int srcLine) {

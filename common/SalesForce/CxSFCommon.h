@@ -95,12 +95,13 @@ public:
     // error file, or a count of 0 or less, clears HasError.
     void ReadHelperError();
     // Writes the stop request into the kind's state file when it says a helper
-    // is running.
+    // is running and that helper is the one this program started and has not
+    // seen end (its pid is in the state file).
     void RequestStopIfRunning();
 
-    // The runner of a kind, made on first use and kept until the program ends;
-    // null for skNone.
-    static CxSFDataReader* KindRunner(int kind);
+    // The runner of a kind, made on first use (unless make is false) and kept
+    // until the program ends; null for skNone.
+    static CxSFDataReader* KindRunner(int kind, bool make = true);
 
     // A null or empty text empties the member; any other is copied, cut to 255
     // characters at a character boundary.
