@@ -173,6 +173,8 @@ struct TSubmission {
     std::string sError;
     int32_t nDeleted = -1; // records the helper reported deleted; -1: not said
     std::string sResultsFile;
+    std::string sFirstError;
+    int32_t nErrorCount = 0;
 };
 
 // Runs on the worker thread: touches the exchange objects and the wait
@@ -190,6 +192,8 @@ bool SubmitAll(std::vector<TSubmission>& submissions) {
         s.bHasError = s.pUtil->HasError();
         s.sError = s.pUtil->GetLastError();
         s.nDeleted = s.pUtil->GetDeletedCount();
+        s.sFirstError = s.pUtil->GetFirstError();
+        s.nErrorCount = s.pUtil->GetErrorCount();
         s.sResultsFile = s.pUtil->GetResultsFile();
         s.bDone = true;
     }
@@ -216,9 +220,21 @@ std::vector<std::string> OutcomeLines(const TSubmission& s, int32_t marked) {
                           static_cast<int>(marked), word);
             lines.push_back(line);
         }
-        if (s.bHasError)
-            lines.push_back(Format("Salesforce reported errors for the %s deletions: %s", word,
-                                   s.sError.c_str()));
+        // The error file keeps at most a hundred entries: the count of records that
+        // failed comes from the helper's report, the reason from the first entry.
+        if (s.bHasError) {
+            const int32_t failed =
+                s.nDeleted >= 0 && marked > s.nDeleted ? marked - s.nDeleted : s.nErrorCount;
+            const std::string& first = s.sFirstError.empty() ? s.sError : s.sFirstError;
+            if (failed > 1)
+                lines.push_back(Format("Salesforce reported errors for the %s deletions: %s", word,
+                                       (std::to_string(failed) +
+                                        " records were not deleted; the first error: " + first)
+                                           .c_str()));
+            else
+                lines.push_back(Format("Salesforce reported errors for the %s deletions: %s", word,
+                                       first.c_str()));
+        }
     }
     if (!s.sResultsFile.empty())
         lines.push_back("The outcome of every record is in " + s.sResultsFile + ".");

@@ -238,7 +238,8 @@ CxSFBaseUtil::CxSFBaseUtil()
       m_bDebugEnabled(false), m_nRequest(0), m_szHelperName{}, m_szStateFileName{}, m_nKind(skNone),
       m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs), m_szConnectionKind{},
       m_szConnectionTarget{}, m_szSignInMethod{}, m_szConsumerKey{}, m_szCallbackUrl{},
-      m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{} {
+      m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{}, m_szFirstError{},
+      m_nErrorCount(0) {
     CopyText(m_szLogLocation, "appdebug.log");
     // The data folder starts as the program's own folder.
     if (!GetModuleFolder(nullptr, m_szDataFolder, sizeof(m_szDataFolder)))
@@ -434,6 +435,8 @@ std::string CxSFBaseUtil::ReadProgressLine() const {
 void CxSFBaseUtil::ReadHelperError() {
     m_bHasError = false;
     m_szLastError[0] = '\0';
+    m_szFirstError[0] = '\0';
+    m_nErrorCount = 0;
     if (!m_szErrorFileName[0])
         return;
     PathIni ini(DataPath(m_szErrorFileName));
@@ -442,6 +445,8 @@ void CxSFBaseUtil::ReadHelperError() {
         return;
     const std::string key = "Error." + std::to_string(count);
     ini.GetString("Error", key.c_str(), m_szLastError, sizeof(m_szLastError), "");
+    ini.GetString("Error", "Error.1", m_szFirstError, sizeof(m_szFirstError), "");
+    m_nErrorCount = count;
     m_bHasError = true;
 }
 

@@ -146,6 +146,11 @@ public:
     const char* GetErrorFileName() const { return m_szErrorFileName; }
     const char* GetStatusFileName() const { return m_szStatusFileName; }
     const char* GetLastError() const { return m_szLastError; }
+    // The first error of the helper's error file (empty when none), and the
+    // number of entries it holds (capped by the helper; see GetDeletedCount for
+    // the records that really failed).
+    const char* GetFirstError() const { return m_szFirstError; }
+    int32_t GetErrorCount() const { return m_nErrorCount; }
     const char* GetLogLocation() const { return m_szLogLocation; }
     const char* GetReservedText() const { return m_szReserved; }
     int32_t GetLogLevel() const { return m_nLogLevel; }
@@ -241,6 +246,8 @@ protected:
     int32_t m_nMarkedCount;
     int32_t m_nDeletedCount;
     char m_szResultsFile[1024];
+    char m_szFirstError[1024];
+    int32_t m_nErrorCount;
 
 private:
     void ClearSubmitReport();

@@ -381,7 +381,14 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"FewerDeletedWithErrors",
                     "SubmitDeleted=0\nErrorCount=2\n",
                     {"0 of 2 contact deletions were carried out in salesforce.",
-                     "Salesforce reported errors for the contact deletions: Tool error 2"}},
+                     "Salesforce reported errors for the contact deletions: 2 records were not "
+                     "deleted; the first error: Tool error 1"}},
+        // The error file's cap hides no count: it comes from the helper's report.
+        OutcomeCase{"ManyErrorsCapped",
+                    "SubmitDeleted=0\nErrorCount=100\n",
+                    {"0 of 2 contact deletions were carried out in salesforce.",
+                     "Salesforce reported errors for the contact deletions: 2 records were not "
+                     "deleted; the first error: Tool error 1"}},
         OutcomeCase{"AllDeletedWithResults",
                     "SubmitDeleted=2\nSubmitResults=/data/SFAddrResults-20240601-120000.csv\n",
                     {"2 contact deletions submitted to salesforce.",
