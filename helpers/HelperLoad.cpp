@@ -5,6 +5,7 @@
 #include "HelperDataFile.h"
 #include "HelperSession.h"
 #include "LoadFilter.h"
+#include "LoadOutput.h"
 #include "NoteIdMap.h"
 #include "RecordMapping.h"
 
@@ -120,24 +121,10 @@ StreamResult StreamKind(HelperSession& s, DataFileWriter& file, uint32_t& writte
 } // namespace
 
 int RunLoad(HelperSession& s) {
-    const std::string dataPath = s.req.InFolder(s.req.dataFileName);
-    const std::string fileError = "The data file \"" + dataPath + "\" cannot be written";
-    DataFileWriter file(dataPath);
-    if (!file.Open()) {
-        s.errors.Add(fileError + ": " + std::strerror(errno) + ".");
+    LoadOutput out(s.req);
+    if (!out.Open(s))
         return kExitDataFile;
-    }
-
-    std::unique_ptr<NoteIdMapWriter> notes;
-    if (s.req.kind == HelperKind::Note) {
-        notes = std::make_unique<NoteIdMapWriter>(s.req.InFolder(kNoteIdMapName));
-        if (!notes->Open()) {
-            s.errors.Add("The note list \"" + s.req.InFolder(kNoteIdMapName) +
-                         "\" cannot be written: " + std::strerror(errno) + ".");
-            return kExitDataFile;
-        }
-        s.noteIds = notes.get();
-    }
+    s.noteIds = out.Notes();
 
     // One read transaction: counts and rows come from the same state of the org.
     if (!s.org.Exec("BEGIN")) {
@@ -146,24 +133,15 @@ int RunLoad(HelperSession& s) {
     }
     uint32_t written = 0;
     std::string why;
-    StreamResult result = StreamKind(s, file, written, why);
+    StreamResult result = StreamKind(s, out.File(), written, why);
     s.org.Exec("COMMIT");
     s.noteIds = nullptr;
 
-    if (result == StreamResult::Stopped) {
-        DEBUG_LOG(LOG_NORMAL, "Stopped on request after %u records.", written);
-        s.errors.Add("Stopped on request.");
-        return kExitStopped;
-    }
+    if (result == StreamResult::Stopped)
+        return out.Stopped(s);
     if (result == StreamResult::Failed && why.rfind("Database error", 0) == 0) {
         s.errors.Add(why);
         return kExitOrg;
     }
-    if (result != StreamResult::Done || (notes && !notes->Commit()) || !file.Commit()) {
-        s.errors.Add(fileError + ".");
-        return kExitDataFile;
-    }
-    DEBUG_LOG(LOG_NORMAL, "Wrote %u %s to %s.", written, s.req.KindWord(), dataPath.c_str());
-    s.progress.Set("Loaded " + std::to_string(written) + " " + s.req.KindWord() + ".");
-    return kExitOk;
+    return result == StreamResult::Done ? out.Commit(s) : out.NotWritten(s);
 }

@@ -188,21 +188,9 @@ std::string DeletingWhat(const HelperRequest& req) {
 } // namespace
 
 int RunSubmit(HelperSession& s) {
-    const std::string dataPath = s.req.InFolder(s.req.dataFileName);
     std::vector<DeleteTarget> targets;
-    std::string why;
-    s.progress.Set("Reading " + s.req.dataFileName);
-    if (!ReadDeleteTargets(s, dataPath, targets, why)) {
-        s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
-        return kExitDataFile;
-    }
-    // Notes are named by the note list of their load, never guessed from a row number.
-    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNoteIds(s, targets, why)) {
-        s.errors.Add(why);
-        return kExitDataFile;
-    }
-    DEBUG_LOG(LOG_NORMAL, "%zu %s marked for deletion in %s.", targets.size(), s.req.KindWord(),
-              dataPath.c_str());
+    if (const int code = ReadSubmitTargets(s, targets); code != kExitOk)
+        return code;
 
     if (!s.org.Exec("BEGIN IMMEDIATE")) {
         s.errors.Add("Database error: " + s.org.LastError());

@@ -1,5 +1,6 @@
 #include "HelperTargets.h"
 
+#include "CxDebugUtil.h"
 #include "CxFile.h"
 #include "IsoDate.h"
 #include "NoteIdMap.h"
@@ -144,4 +145,22 @@ bool ResolveNoteIds(HelperSession& s, std::vector<DeleteTarget>& targets, std::s
         IsoToAutomationDate(it->second.lastModified.c_str(), &t.lastModified);
     }
     return true;
+}
+
+int ReadSubmitTargets(HelperSession& s, std::vector<DeleteTarget>& targets) {
+    const std::string dataPath = s.req.InFolder(s.req.dataFileName);
+    std::string why;
+    s.progress.Set("Reading " + s.req.dataFileName);
+    if (!ReadDeleteTargets(s, dataPath, targets, why)) {
+        s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
+        return kExitDataFile;
+    }
+    // Notes are named by the note list of their load, never guessed from a number.
+    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNoteIds(s, targets, why)) {
+        s.errors.Add(why);
+        return kExitDataFile;
+    }
+    DEBUG_LOG(LOG_NORMAL, "%zu %s marked for deletion in %s.", targets.size(), s.req.KindWord(),
+              dataPath.c_str());
+    return kExitOk;
 }

@@ -31,3 +31,8 @@ bool ReadDeleteTargets(HelperSession& s, const std::string& path,
 // title and LastModifiedDate); a note the list lacks keeps an empty Id. False,
 // with why, when the list is missing or damaged.
 bool ResolveNoteIds(HelperSession& s, std::vector<DeleteTarget>& targets, std::string& why);
+
+// The first step of every submit: reads the data file's marked records (and
+// names the notes through their list). kExitOk, or the exit status with an
+// error entry; nothing is deleted then.
+int ReadSubmitTargets(HelperSession& s, std::vector<DeleteTarget>& targets);

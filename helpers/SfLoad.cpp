@@ -5,6 +5,7 @@
 #include "HelperDataFile.h"
 #include "HelperSession.h"
 #include "LoadFilter.h"
+#include "LoadOutput.h"
 #include "NoteIdMap.h"
 #include "RecordMapping.h"
 #include "SfJsonRow.h"
@@ -208,41 +209,18 @@ PageResult LoadKind(HelperSession& s, ObjectLoader& loader, SfFailure& failure) 
 } // namespace
 
 int RunSalesforceLoad(HelperSession& s) {
-    const std::string dataPath = s.req.InFolder(s.req.dataFileName);
-    const std::string fileError = "The data file \"" + dataPath + "\" cannot be written";
-    DataFileWriter file(dataPath);
-    if (!file.Open()) {
-        s.errors.Add(fileError + ": " + std::strerror(errno) + ".");
+    LoadOutput out(s.req);
+    if (!out.Open(s))
         return kExitDataFile;
-    }
-    std::unique_ptr<NoteIdMapWriter> notes;
-    if (s.req.kind == HelperKind::Note) {
-        notes = std::make_unique<NoteIdMapWriter>(s.req.InFolder(kNoteIdMapName));
-        if (!notes->Open()) {
-            s.errors.Add("The note list \"" + s.req.InFolder(kNoteIdMapName) +
-                         "\" cannot be written: " + std::strerror(errno) + ".");
-            return kExitDataFile;
-        }
-    }
-
     int64_t seq = 0;
-    ObjectLoader loader(s, file, notes.get(), seq);
+    ObjectLoader loader(s, out.File(), out.Notes(), seq);
     SfFailure failure;
     const PageResult result = LoadKind(s, loader, failure);
-    if (result == PageResult::Stopped) {
-        DEBUG_LOG(LOG_NORMAL, "Stopped on request after %u records.", file.Count());
-        s.errors.Add("Stopped on request.");
-        return kExitStopped;
-    }
+    if (result == PageResult::Stopped)
+        return out.Stopped(s);
     if (result == PageResult::Failed && failure.exitCode != kExitDataFile) {
         s.errors.Add(failure.text);
         return failure.exitCode;
     }
-    if (result != PageResult::Done || (notes && !notes->Commit()) || !file.Commit()) {
-        s.errors.Add(fileError + ".");
-        return kExitDataFile;
-    }
-    DEBUG_LOG(LOG_NORMAL, "Wrote %u %s to %s.", file.Count(), s.req.KindWord(), dataPath.c_str());
-    s.progress.Set("Loaded " + std::to_string(file.Count()) + " " + s.req.KindWord() + ".");
-    return kExitOk;
+    return result == PageResult::Done ? out.Commit(s) : out.NotWritten(s);
 }

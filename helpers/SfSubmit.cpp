@@ -304,20 +304,9 @@ private:
 } // namespace
 
 int RunSalesforceSubmit(HelperSession& s) {
-    const std::string dataPath = s.req.InFolder(s.req.dataFileName);
     std::vector<DeleteTarget> targets;
-    std::string why;
-    s.progress.Set("Reading " + s.req.dataFileName);
-    if (!ReadDeleteTargets(s, dataPath, targets, why)) {
-        s.errors.Add("The data file \"" + dataPath + "\" " + why + "; nothing was deleted.");
-        return kExitDataFile;
-    }
-    if (s.req.kind == HelperKind::Note && !targets.empty() && !ResolveNoteIds(s, targets, why)) {
-        s.errors.Add(why);
-        return kExitDataFile;
-    }
-    DEBUG_LOG(LOG_NORMAL, "%zu %s marked for deletion in %s.", targets.size(), s.req.KindWord(),
-              dataPath.c_str());
+    if (const int code = ReadSubmitTargets(s, targets); code != kExitOk)
+        return code;
 
     SubmitReport report(targets);
     SfDeleter deleter(s, targets, report);
