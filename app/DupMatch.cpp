@@ -3,6 +3,8 @@
 #include "Apputil.h"
 #include "CrmData.h"
 #include "CxText.h"
+#include "DupEngine.h"
+#include "DupKind.h"
 
 namespace {
 
@@ -26,38 +28,6 @@ template <class TRec> inline bool PreferNewer(const TRec* p, const TRec* q) {
     return p && q && p->LastModificationTime >= q->LastModificationTime;
 }
 
-// What the generic matching needs of a kind: its exchange object, its
-// duplicate list, its equality and its preference.
-template <class TRec> struct MatchKind;
-
-template <> struct MatchKind<SFAddrRec> {
-    static CxSFAddrUtil* Util() { return CrmData.AddrUtil; }
-    static CxList* DupList() { return CrmData.AddrDupList; }
-    static bool IsSame(const SFAddrRec* a, const SFAddrRec* b) { return IsSameAddr(a, b); }
-    static bool Prefer(const SFAddrRec* p, const SFAddrRec* q) { return PreferAddr(p, q); }
-};
-
-template <> struct MatchKind<SFDateRec> {
-    static CxSFDateUtil* Util() { return CrmData.DateUtil; }
-    static CxList* DupList() { return CrmData.DateDupList; }
-    static bool IsSame(const SFDateRec* a, const SFDateRec* b) { return IsSameDate(a, b); }
-    static bool Prefer(const SFDateRec* p, const SFDateRec* q) { return PreferDate(p, q); }
-};
-
-template <> struct MatchKind<SFTaskRec> {
-    static CxSFTaskUtil* Util() { return CrmData.TaskUtil; }
-    static CxList* DupList() { return CrmData.TaskDupList; }
-    static bool IsSame(const SFTaskRec* a, const SFTaskRec* b) { return IsSameTask(a, b); }
-    static bool Prefer(const SFTaskRec* p, const SFTaskRec* q) { return PreferTask(p, q); }
-};
-
-template <> struct MatchKind<SFNoteRec> {
-    static CxSFNoteUtil* Util() { return CrmData.NoteUtil; }
-    static CxList* DupList() { return CrmData.NoteDupList; }
-    static bool IsSame(const SFNoteRec* a, const SFNoteRec* b) { return IsSameNote(a, b); }
-    static bool Prefer(const SFNoteRec* p, const SFNoteRec* q) { return PreferNote(p, q); }
-};
-
 // The record an entry stands for; the record remembers the entry it was reached by.
 template <class TRec, class TEntry> TRec* Reach(TEntry* entry) {
     if (!entry)
@@ -69,19 +39,19 @@ template <class TRec, class TEntry> TRec* Reach(TEntry* entry) {
 }
 
 template <class TRec> TRec* FirstRecord() {
-    auto* util = MatchKind<TRec>::Util();
+    auto* util = TDupKind<TRec>::Util();
     auto* collection = util ? util->GetCollection() : nullptr;
     return collection ? Reach<TRec>(collection->GetFirstRecord()) : nullptr;
 }
 
 template <class TRec> TRec* NextRecord() {
-    auto* util = MatchKind<TRec>::Util();
+    auto* util = TDupKind<TRec>::Util();
     auto* collection = util ? util->GetCollection() : nullptr;
     return collection ? Reach<TRec>(collection->GetNextRecord()) : nullptr;
 }
 
 template <class TRec> bool SeekRecord(const TRec* rec) {
-    auto* util = MatchKind<TRec>::Util();
+    auto* util = TDupKind<TRec>::Util();
     if (!util || !rec || !rec->WalkEntry)
         return false;
     auto* collection = util->GetCollection();
@@ -99,7 +69,7 @@ template <class TRec> void MarkDuplicate(TRec* rec, CxList& list) {
 }
 
 template <class TRec> bool GroupDups(TRec* seed) {
-    using Kind = MatchKind<TRec>;
+    using Kind = TDupKind<TRec>;
     CxList* list = Kind::DupList();
     if (!seed || (seed->Flags & mkDuplicate) || !Kind::Util() || !list)
         return false;
@@ -120,8 +90,11 @@ template <class TRec> bool GroupDups(TRec* seed) {
     return true;
 }
 
-template <class TRec> bool FindDups() {
-    using Kind = MatchKind<TRec>;
+// The scan that defines the results: every record not marked by an earlier
+// group seeds one, and each group compares the survivor of the moment with
+// every record after the seed, in collection order.
+template <class TRec> bool ScanDups() {
+    using Kind = TDupKind<TRec>;
     CxList* list = Kind::DupList();
     if (!Kind::Util() || !list)
         return false;
@@ -271,16 +244,29 @@ bool GroupNoteDups(SFNoteRec* seed) {
 }
 
 bool FindAddrDups() {
-    return FindDups<SFAddrRec>();
+    return FindAddrDupsWith(TDupPlan::Auto);
 }
 bool FindDateDups() {
-    return FindDups<SFDateRec>();
+    return FindDateDupsWith(TDupPlan::Auto);
 }
 bool FindTaskDups() {
-    return FindDups<SFTaskRec>();
+    return FindTaskDupsWith(TDupPlan::Auto);
 }
 bool FindNoteDups() {
-    return FindDups<SFNoteRec>();
+    return FindNoteDupsWith(TDupPlan::Auto);
+}
+
+bool ScanAddrDups() {
+    return ScanDups<SFAddrRec>();
+}
+bool ScanDateDups() {
+    return ScanDups<SFDateRec>();
+}
+bool ScanTaskDups() {
+    return ScanDups<SFTaskRec>();
+}
+bool ScanNoteDups() {
+    return ScanDups<SFNoteRec>();
 }
 
 SFAddrRec* FirstAddrRecord() {

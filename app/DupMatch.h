@@ -42,10 +42,19 @@ bool GroupNoteDups(SFNoteRec* seed);
 // then groups around every record not yet marked. Each record stands in the
 // list at most once, in the order of its first marking. False, with nothing
 // changed, when the kind has no exchange object or no duplicate list.
+//
+// Find* run the matching engine (DupEngine.h) at near-linear cost on real
+// data; Scan* run the scan itself, which compares each seed with every record
+// after it. Both give the same marks and the same list: the scan is the
+// definition of the results, the engine the way to get them at scale.
 bool FindAddrDups();
 bool FindDateDups();
 bool FindTaskDups();
 bool FindNoteDups();
+bool ScanAddrDups();
+bool ScanDateDups();
+bool ScanTaskDups();
+bool ScanNoteDups();
 
 // The record walk over a kind's collection: the CRM record of the first / next
 // entry, or null at the end (also at an entry without a record). Each record

@@ -4,6 +4,7 @@
 #include "CrmData.h"
 #include "CrmFixture.h"
 #include "CxText.h"
+#include "DupEngine.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -327,7 +328,37 @@ TEST_F(MatchTest, PreferenceByModificationTime) {
 
 // --- Grouping and the duplicate list -----------------------------------------
 
-TEST_F(MatchTest, NewestSurvivesAndLosersAreListedInMarkingOrder) {
+// The hand-made cases below hold for the scan that defines the results and
+// for the engine, in its own plan and indexed from the first record on.
+struct Matcher {
+    const char* name;
+    bool (*addr)();
+    bool (*date)();
+    bool (*task)();
+    bool (*note)();
+};
+
+const Matcher kMatchers[] = {
+    {"Scan", ScanAddrDups, ScanDateDups, ScanTaskDups, ScanNoteDups},
+    {"Engine", FindAddrDups, FindDateDups, FindTaskDups, FindNoteDups},
+    {"EngineIndexed", [] { return FindAddrDupsWith(TDupPlan::Indexed); },
+     [] { return FindDateDupsWith(TDupPlan::Indexed); },
+     [] { return FindTaskDupsWith(TDupPlan::Indexed); },
+     [] { return FindNoteDupsWith(TDupPlan::Indexed); }},
+};
+
+class GroupTest : public MatchTest, public ::testing::WithParamInterface<Matcher> {
+protected:
+    bool FindAddr() { return GetParam().addr(); }
+    bool FindDate() { return GetParam().date(); }
+    bool FindTask() { return GetParam().task(); }
+    bool FindNote() { return GetParam().note(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Matchers, GroupTest, ::testing::ValuesIn(kMatchers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(GroupTest, NewestSurvivesAndLosersAreListedInMarkingOrder) {
     ClearRules(AppSettings);
     AppSettings.AddrDisplayName = true;
     SFAddrRec* r1 = AddContact("Anna Berg", "", 1);
@@ -336,7 +367,7 @@ TEST_F(MatchTest, NewestSurvivesAndLosersAreListedInMarkingOrder) {
     SFAddrRec* other = AddContact("Carl Dahl", "", 4);
     r1->Flags = mkDelete; // ticks of the review page are not matching's business
 
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{r1, r2}));
     EXPECT_EQ(r1->Flags, uint32_t(mkDuplicate | mkDelete));
     EXPECT_EQ(r3->Flags, 0u);
@@ -344,41 +375,41 @@ TEST_F(MatchTest, NewestSurvivesAndLosersAreListedInMarkingOrder) {
     EXPECT_EQ(other->Flags, 0u);
 }
 
-TEST_F(MatchTest, EqualTimesKeepTheEarlierRecord) {
+TEST_P(GroupTest, EqualTimesKeepTheEarlierRecord) {
     SFAddrRec* first = AddContact("Anna Berg", "anna@example.com", 5);
     SFAddrRec* second = AddContact("ANNA BERG", "Anna@Example.com", 5);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{second}));
     EXPECT_EQ(first->Flags, 0u);
 }
 
-TEST_F(MatchTest, EmptyEmailMatchesOnlyWithoutCompareEmpty) {
+TEST_P(GroupTest, EmptyEmailMatchesOnlyWithoutCompareEmpty) {
     ClearRules(AppSettings);
     AppSettings.AddrEmail = true;
     AddContact("", "anna@example.com", 5);
     SFAddrRec* blank = AddContact("", "", 1);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{blank}));
     AppSettings.CompareEmpty = true;
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(CrmData.AddrDupList->GetCount(), 0u);
     EXPECT_EQ(blank->Flags, 0u);
 }
 
-TEST_F(MatchTest, RecordMatchingTwoGroupsIsListedOnce) {
+TEST_P(GroupTest, RecordMatchingTwoGroupsIsListedOnce) {
     ClearRules(AppSettings);
     AppSettings.AddrEmail = true;
     SFAddrRec* a = AddContact("", "a@example.com", 5);
     SFAddrRec* b = AddContact("", "b@example.com", 5);
     SFAddrRec* x = AddContact("", "", 1);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{x}));
     EXPECT_EQ(a->Flags, 0u);
     EXPECT_EQ(b->Flags, 0u);
     EXPECT_EQ(x->Flags, uint32_t(mkDuplicate));
 }
 
-TEST_F(MatchTest, ListedRecordDemotedAgainAsSurvivorIsNotListedTwice) {
+TEST_P(GroupTest, ListedRecordDemotedAgainAsSurvivorIsNotListedTwice) {
     ClearRules(AppSettings);
     AppSettings.AddrEmail = true;
     // s1's group: q outlives s1, then r outlives q. s2's group: q (already
@@ -387,35 +418,35 @@ TEST_F(MatchTest, ListedRecordDemotedAgainAsSurvivorIsNotListedTwice) {
     SFAddrRec* s2 = AddContact("", "b@example.com", 2);
     SFAddrRec* q = AddContact("", "", 5);
     SFAddrRec* r = AddContact("", "b@example.com", 9);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{s1, q, s2}));
     EXPECT_EQ(r->Flags, 0u);
     EXPECT_EQ(q->Flags, uint32_t(mkDuplicate));
 }
 
-TEST_F(MatchTest, ObjectKindSeparatesEvenWithoutRules) {
+TEST_P(GroupTest, ObjectKindSeparatesEvenWithoutRules) {
     ClearRules(AppSettings);
     SFAddrRec* contact = AddContact("Anna", "", 3, 1);
     SFAddrRec* bob = AddContact("Bob", "", 2, 2);
     SFAddrRec* older = AddContact("Carl", "", 1, 1);
     SFAddrRec* lead = AddContact("Dora", "", 9, 2);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{older, bob}));
     EXPECT_EQ(contact->Flags, 0u);
     EXPECT_EQ(lead->Flags, 0u);
 }
 
-TEST_F(MatchTest, AllNotesFormOneGroup) {
+TEST_P(GroupTest, AllNotesFormOneGroup) {
     SFNoteRec note;
     SFNoteRec* n0 = Add(CrmData.NoteUtil, note);
     SFNoteRec* n1 = Add(CrmData.NoteUtil, note);
     SFNoteRec* n2 = Add(CrmData.NoteUtil, note);
-    ASSERT_TRUE(FindNoteDups());
+    ASSERT_TRUE(FindNote());
     EXPECT_EQ(Items<SFNoteRec>(CrmData.NoteDupList), (std::vector<SFNoteRec*>{n1, n2}));
     EXPECT_EQ(n0->Flags, 0u);
 }
 
-TEST_F(MatchTest, EventsAndTasksFillTheirOwnLists) {
+TEST_P(GroupTest, EventsAndTasksFillTheirOwnLists) {
     SFDateRec event;
     CopyText(event.Subject, "Review");
     event.LastModificationTime = 1;
@@ -429,23 +460,23 @@ TEST_F(MatchTest, EventsAndTasksFillTheirOwnLists) {
     task.LastModificationTime = 3;
     SFTaskRec* oldTask = Add(CrmData.TaskUtil, task);
 
-    ASSERT_TRUE(FindDateDups());
-    ASSERT_TRUE(FindTaskDups());
+    ASSERT_TRUE(FindDate());
+    ASSERT_TRUE(FindTask());
     EXPECT_EQ(Items<SFDateRec>(CrmData.DateDupList), (std::vector<SFDateRec*>{oldEvent}));
     EXPECT_EQ(Items<SFTaskRec>(CrmData.TaskDupList), (std::vector<SFTaskRec*>{oldTask}));
     EXPECT_EQ(CrmData.AddrDupList->GetCount(), 0u);
 }
 
-TEST_F(MatchTest, RunningAgainGivesTheSameListAndDropsStaleMarks) {
+TEST_P(GroupTest, RunningAgainGivesTheSameListAndDropsStaleMarks) {
     ClearRules(AppSettings);
     AppSettings.AddrEmail = true;
     SFAddrRec* a = AddContact("", "a@example.com", 5);
     AddContact("", "b@example.com", 5);
     SFAddrRec* x = AddContact("", "", 1);
     SFAddrRec* y = AddContact("", "A@example.com", 2);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     const std::vector<SFAddrRec*> first = Items<SFAddrRec>(CrmData.AddrDupList);
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), first);
     EXPECT_EQ(first, (std::vector<SFAddrRec*>{x, y}));
 
@@ -455,12 +486,12 @@ TEST_F(MatchTest, RunningAgainGivesTheSameListAndDropsStaleMarks) {
     AppSettings.AddrEmail = false;
     AppSettings.AddrDisplayName = true;
     AppSettings.CompareEmpty = true;
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(FindAddr());
     EXPECT_EQ(CrmData.AddrDupList->GetCount(), 3u); // all names empty: one group
     EXPECT_EQ(a->Flags, 0u);                        // the first of four with the newest time
 }
 
-TEST_F(MatchTest, KindWithoutDataChangesNothing) {
+TEST_P(GroupTest, KindWithoutDataChangesNothing) {
     SFDateRec event;
     event.Flags = mkDuplicate;
     SFDateRec* kept = Add(CrmData.DateUtil, event);
@@ -468,7 +499,7 @@ TEST_F(MatchTest, KindWithoutDataChangesNothing) {
     dateList->Add(kept);
 
     CrmData.DateDupList = nullptr;
-    EXPECT_FALSE(FindDateDups());
+    EXPECT_FALSE(FindDate());
     EXPECT_EQ(kept->Flags, uint32_t(mkDuplicate));
     EXPECT_EQ(kept->WalkEntry, nullptr); // not even walked
     EXPECT_FALSE(GroupDateDups(kept));
@@ -476,7 +507,7 @@ TEST_F(MatchTest, KindWithoutDataChangesNothing) {
 
     delete CrmData.TaskUtil;
     CrmData.TaskUtil = nullptr;
-    EXPECT_FALSE(FindTaskDups());
+    EXPECT_FALSE(FindTask());
     EXPECT_EQ(FirstTaskRecord(), nullptr);
     EXPECT_EQ(dateList->GetCount(), 1u);
 }
@@ -486,7 +517,7 @@ TEST_F(MatchTest, ScanComparesEveryPairOnceWhenNothingMatches) {
     for (const char* name : names)
         AddContact(name, "", 1);
     ResetRecordComparisons();
-    ASSERT_TRUE(FindAddrDups());
+    ASSERT_TRUE(ScanAddrDups());
     EXPECT_EQ(GetRecordComparisons(), 10u);
     EXPECT_EQ(CrmData.AddrDupList->GetCount(), 0u);
 }

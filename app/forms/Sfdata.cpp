@@ -1,12 +1,15 @@
 #include "Sfdata.h"
 
 #include "CrmData.h"
+#include "CxCommWaitWindow.h"
 #include "DupMatch.h"
 #include "Dupoption.h"
 #include "FormUtil.h"
 #include "MessageBox.h"
 #include "RecordListView.h"
+#include "WorkRunner.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +20,10 @@
 #include <QVBoxLayout>
 #include <climits>
 #include <cstdio>
+#include <mutex>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 // What differs between the kinds of the page: names, captions, where the
 // kind's data lies in CrmData and how its records are reached.
@@ -45,6 +51,11 @@ struct TReviewKindInfo {
 };
 
 namespace {
+
+const char kFindingText[] = "Finding duplicate records...";
+
+std::mutex g_findHookMutex;
+std::function<void()> g_findHook;
 
 const char kSelectAllQuestion[] = "You are selecting all Contacts, Calendar or Tasks information, "
                                   "including non-duplicate records. Are you sure to continue?";
@@ -202,6 +213,8 @@ bool TfmSFData::UpdateData(bool leaving) {
     ShowChosenTabs();
     FindAllDups();
     FillAllLists(true);
+    // A click made while the lists filled must not act on a page not yet seen.
+    RefuseQueuedInput();
     return true;
 }
 
@@ -217,10 +230,43 @@ void TfmSFData::ShowChosenTabs() {
         pData->setCurrentWidget(first->tab);
 }
 
+void SetFindDupsHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(g_findHookMutex);
+    g_findHook = std::move(hook);
+}
+
 void TfmSFData::FindAllDups() {
+    std::vector<bool (*)()> finds;
     for (TKindPage& page : m_pages)
         if (IsShown(page))
-            page.info->findDups();
+            finds.push_back(page.info->findDups);
+    if (finds.empty())
+        return;
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(g_findHookMutex);
+        hook = g_findHook;
+    }
+
+    // Matching touches only records and duplicate lists, never a widget, so it
+    // runs on the worker thread; the window keeps painting and takes no input.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    StartWaitWindow(parentWidget());
+    SetWaitMessage(kFindingText);
+    try {
+        RunWork([&finds, &hook] {
+            if (hook)
+                hook();
+            for (bool (*find)() : finds)
+                find();
+        });
+    } catch (...) {
+        CloseWaitWindow();
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    CloseWaitWindow();
+    QApplication::restoreOverrideCursor();
 }
 
 void TfmSFData::FillAllLists(bool dupsOnly) {
@@ -346,6 +392,7 @@ void TfmSFData::btnOptionClick() {
     if (self && result == mrOK) {
         FindAllDups();
         FillAllLists(true);
+        RefuseQueuedInput();
     }
 }
 

@@ -12,6 +12,7 @@
 #include "Apputil.h"
 
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -29,7 +30,9 @@ public:
     // lists the duplicates ticked; true: stores the ticks. Always true.
     bool UpdateData(bool leaving);
 
-    // Matching of every kind whose tab is shown.
+    // Matching of every kind whose tab is shown, on a worker thread while the
+    // wait window shows "Finding duplicate records..." and every window
+    // refuses input (see WorkRunner.h); returns when matching is done.
     void FindAllDups();
     // Refills the list of every shown kind; dupsOnly also clears every
     // "Load All" box, hidden ones included.
@@ -111,3 +114,7 @@ private:
 
     TKindPage m_pages[kKindCount];
 };
+
+// While a hook is set, FindAllDups calls it on the worker thread before
+// matching, so that window tests can act while matching runs.
+void SetFindDupsHook(std::function<void()> hook);

@@ -126,6 +126,14 @@ bool IsWorkRunning() {
     return g_nRunning > 0;
 }
 
+void RefuseQueuedInput() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return;
+    TInputBlock block;
+    QCoreApplication::processEvents();
+}
+
 void CloseWaitWindow() {
     StopWaitWindow();
     if (!WaitForWaitWindowEnd(kWaitWindowEndMs))

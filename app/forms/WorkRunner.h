@@ -31,6 +31,12 @@ template <class F> auto RunWork(F&& work) -> decltype(work()) {
 // True while some RunWork waits for its worker.
 bool IsWorkRunning();
 
+// Delivers every event waiting for the UI thread with input and closing
+// refused as RunWork refuses them: input made while the UI thread was busy
+// with widget work after a RunWork (filling a long list, say) is dropped, not
+// carried out afterwards. Off the UI thread it does nothing.
+void RefuseQueuedInput();
+
 // StopWaitWindow, then waits (at most a few seconds) until the wait window's
 // thread has ended and lets its window close before returning.
 void CloseWaitWindow();

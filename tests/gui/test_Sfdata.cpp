@@ -4,6 +4,7 @@
 #include "Sfdata.h"
 
 #include "CrmFixture.h"
+#include "CxCommWaitWindowQt.h"
 #include "DupMatch.h"
 #include "Dupoption.h"
 #include "RecordListView.h"
@@ -16,8 +17,10 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -443,8 +446,126 @@ TEST_F(ReviewPage, PicturesOfTheDuplicatesAndTheLoadAllView) {
 
 class ReviewInWizard : public WizardTest {
 protected:
+    void TearDown() override {
+        SetFindDupsHook(nullptr);
+        WizardTest::TearDown();
+    }
+
+    // Two Annas (the older one the duplicate) and Bo, loaded on every Next.
+    void LoadTwoAnnasAndBo() {
+        SetLoadCrmDataHook([this] {
+            ++loads;
+            data.Build();
+            annaOld = data.AddContact("Anna Berg", "anna@example.com", 1);
+            data.AddContact("Anna Berg", "anna@example.com", 2);
+            data.AddContact("Bo Ek", "bo@example.com", 2);
+            return true;
+        });
+    }
+
+    // What a probe saw while matching ran: the wait window, the cursor, and
+    // the step before and after a click on Next made meanwhile.
+    struct MatchingSeen {
+        bool onWorker = false;
+        bool sampled = false;
+        std::string message;
+        bool modal = false;
+        bool busyCursor = false;
+        int stepBeforeNext = -1;
+        int stepAfterNext = -1;
+    };
+
+    // Runs start (which makes the page match) with matching held on the worker
+    // thread until a probe on the UI thread has looked and clicked Next.
+    MatchingSeen WatchMatching(const std::function<void()>& start) {
+        const std::thread::id uiThread = std::this_thread::get_id();
+        std::atomic<bool> onWorker{false}, matching{false}, sampled{false};
+        SetFindDupsHook([&] {
+            onWorker = std::this_thread::get_id() != uiThread;
+            if (!onWorker)
+                return; // nothing could look while the UI thread is busy here
+            matching = true;
+            auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!sampled && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        });
+        MatchingSeen seen;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            TWaitWindowWidget* wait = LastQtWaitWidget();
+            if (sampled || !matching || !wait || !wait->isVisible() || wait->Snapshot().nTicks < 2)
+                return;
+            seen.message = wait->Snapshot().sMessage;
+            seen.modal = wait->windowModality() == Qt::ApplicationModal;
+            seen.busyCursor = QApplication::overrideCursor() &&
+                              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            seen.stepBeforeNext = fmMain->CurrentStep;
+            ClickWidget(fmMain->btnNext);
+            seen.stepAfterNext = fmMain->CurrentStep;
+            sampled = true;
+        });
+        probe.start(20);
+        start();
+        probe.stop();
+        SetFindDupsHook(nullptr);
+        seen.onWorker = onWorker;
+        seen.sampled = sampled;
+        return seen;
+    }
+
+    // Matching is over: the click on Next did nothing (no step, no second
+    // load), the wizard stays on the review page, which lists the older Anna
+    // ticked, and nothing of the wait is left.
+    void ExpectReviewAfterMatching(const MatchingSeen& seen) {
+        EXPECT_TRUE(seen.onWorker);
+        ASSERT_TRUE(seen.sampled);
+        EXPECT_EQ(seen.message, "Finding duplicate records...");
+        EXPECT_TRUE(seen.modal);
+        EXPECT_TRUE(seen.busyCursor);
+        EXPECT_EQ(seen.stepAfterNext, seen.stepBeforeNext);
+        EXPECT_EQ(loads, 1);
+
+        // A click refused is not carried out later either.
+        ProcessEventsUntil([] { return false; }, 200);
+        EXPECT_EQ(fmMain->CurrentStep, 1);
+        EXPECT_EQ(Rows(DataPage->lvAddr), (std::vector<void*>{annaOld}));
+        EXPECT_EQ(Ticks(DataPage->lvAddr), (std::vector<bool>{true}));
+        EXPECT_EQ(DataPage->pData->tabText(0).toStdString(), "Contacts (1 Dup)");
+        EXPECT_FALSE(HasDelete(annaOld));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(GetCurrentWaitWindow(), nullptr);
+        EXPECT_TRUE(!LastQtWaitWidget() || !LastQtWaitWidget()->isVisible());
+    }
+
     HandMadeCrmData data;
+    SFAddrRec* annaOld = nullptr;
+    int loads = 0;
 };
+
+TEST_F(ReviewInWizard, MatchingOnEnteringRunsUnderTheWaitWindowAndRefusesNext) {
+    LoadTwoAnnasAndBo();
+    OpenWizard();
+    EnterCredentials();
+    SourcePage->rbtnAddr->click();
+    const MatchingSeen seen = WatchMatching([] { fmMain->btnNext->click(); });
+    ExpectReviewAfterMatching(seen);
+}
+
+TEST_F(ReviewInWizard, MatchingAfterOptionsRunsUnderTheWaitWindowAndRefusesNext) {
+    LoadTwoAnnasAndBo();
+    OpenWizard();
+    EnterCredentials();
+    SourcePage->rbtnAddr->click();
+    fmMain->btnNext->click();
+    ASSERT_EQ(fmMain->CurrentStep, 1);
+    ClickWidget(DataPage->btnClear); // matching again ticks the duplicates anew
+
+    const MatchingSeen seen = WatchMatching([] {
+        OnNextModal<TfmDupOption>([](TfmDupOption* dialog) { dialog->btnOK->click(); });
+        ClickWidget(DataPage->btnOption);
+    });
+    ExpectReviewAfterMatching(seen);
+}
 
 TEST_F(ReviewInWizard, ListsAreEmptiedBeforeEveryLoad) {
     std::atomic<int> rowsAtLoad{-1};

@@ -90,4 +90,33 @@ TEST(WorkRunner, EventsGoOnWhileInputAndClosingAreRefused) {
     EXPECT_TRUE(window.close());
 }
 
+// Clicks that waited while the UI thread was busy are dropped, not carried
+// out; afterwards the button takes clicks again.
+TEST(WorkRunner, InputQueuedWhileBusyIsRefused) {
+    IsolatedHome home;
+    QWidget window;
+    auto* button = new QPushButton("Press", &window);
+    window.resize(200, 80);
+    window.show();
+    QCoreApplication::processEvents();
+    int presses = 0;
+    QObject::connect(button, &QPushButton::clicked, [&presses] { ++presses; });
+
+    const QPointF at = QPointF(button->rect().center());
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at,
+                                                        button->mapToGlobal(at), Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at,
+                                                        button->mapToGlobal(at), Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+    RefuseQueuedInput();
+    EXPECT_EQ(0, presses);
+    EXPECT_FALSE(IsWorkRunning());
+
+    QCoreApplication::processEvents();
+    EXPECT_EQ(0, presses); // nothing left over either
+    ClickWidget(button);
+    EXPECT_EQ(1, presses);
+}
+
 } // namespace
