@@ -320,17 +320,8 @@ void TfmConnection::btnSignOutClick() {
 
     std::string answer;
     bool signedOut = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    StartWaitWindow(this);
-    try {
-        signedOut = RunWork([&chosen, &answer] { return SignOutOfCrm(chosen, answer); });
-    } catch (...) {
-        CloseWaitWindow();
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    CloseWaitWindow();
-    QApplication::restoreOverrideCursor();
+    signedOut = RunWithWaitWindow(this, nullptr,
+                                  [&chosen, &answer] { return SignOutOfCrm(chosen, answer); });
     if (signedOut)
         ShowMessageBox(this, answer.empty() ? kSignedOut : answer.c_str(), "Sign Out",
                        MessageIcon::Information, MessageButtons::OK);

@@ -250,23 +250,12 @@ void TfmSFData::FindAllDups() {
 
     // Matching touches only records and duplicate lists, never a widget, so it
     // runs on the worker thread; the window keeps painting and takes no input.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    StartWaitWindow(parentWidget());
-    SetWaitMessage(kFindingText);
-    try {
-        RunWork([&finds, &hook] {
-            if (hook)
-                hook();
-            for (bool (*find)() : finds)
-                find();
-        });
-    } catch (...) {
-        CloseWaitWindow();
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    CloseWaitWindow();
-    QApplication::restoreOverrideCursor();
+    RunWithWaitWindow(parentWidget(), kFindingText, [&finds, &hook] {
+        if (hook)
+            hook();
+        for (bool (*find)() : finds)
+            find();
+    });
 }
 
 void TfmSFData::FillAllLists(bool dupsOnly) {

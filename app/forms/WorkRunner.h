@@ -8,6 +8,9 @@
 // touch widgets; the wait window's operations are safe from it.
 #pragma once
 
+#include "CxCommWaitWindow.h"
+
+#include <QApplication>
 #include <functional>
 #include <optional>
 #include <type_traits>
@@ -40,3 +43,22 @@ void RefuseQueuedInput();
 // StopWaitWindow, then waits (at most a few seconds) until the wait window's
 // thread has ended and lets its window close before returning.
 void CloseWaitWindow();
+
+// RunWork with the wait window (owned by owner, showing message when one is
+// given) and the busy pointer up; both go again whether the work returns or
+// throws.
+template <class F>
+auto RunWithWaitWindow(QWidget* owner, const char* message, F&& work) -> decltype(work()) {
+    struct Restore {
+        ~Restore() {
+            CloseWaitWindow();
+            QApplication::restoreOverrideCursor();
+        }
+    };
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    StartWaitWindow(owner);
+    if (message)
+        SetWaitMessage(message);
+    Restore restore;
+    return RunWork(std::forward<F>(work));
+}
