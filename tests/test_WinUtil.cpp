@@ -2,11 +2,13 @@
 
 #include "TestSupport.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -103,10 +105,44 @@ TEST(ShellOpenLaunch, StartsXdgOpenDetachedWithTheTargetAsOneArgument) {
         << "still present: " << ReadFileBytes(proc);
 }
 
-TEST(ShellOpenLaunch, MissingXdgOpenStillReportsTrue) {
+TEST(ShellOpenLaunch, MissingXdgOpenStillReportsTrueAndTellsTheFailureAtOnce) {
     TempDir dir;
     ScopedEnv path("PATH", dir.Folder().c_str());
     EXPECT_TRUE(ShellOpen("https://example.invalid/"));
+    int failures = 0;
+    EXPECT_TRUE(ShellOpen("https://example.invalid/", [&failures] { ++failures; }));
+    EXPECT_EQ(failures, 1);
+}
+
+// A stand-in xdg-open ends with the status of the case; only a non-zero one
+// is told, once, after xdg-open ended.
+TEST(ShellOpenLaunch, TellsWhenXdgOpenEndsWithAnError) {
+    const struct {
+        const char* name;
+        int status;
+        int failures;
+    } kCases[] = {{"opened", 0, 0}, {"no handler", 3, 1}, {"action failed", 4, 1}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string ended = dir.Path("ended");
+        const std::string script = dir.Path("xdg-open");
+        {
+            std::ofstream out(script);
+            out << "#!/bin/sh\ntouch '" << ended << "'\nexit " << c.status << "\n";
+        }
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        ScopedEnv path("PATH", (dir.Folder() + ":/usr/bin:/bin").c_str());
+
+        auto failures = std::make_shared<std::atomic<int>>(0);
+        EXPECT_TRUE(ShellOpen("/tmp/some file", [failures] { ++*failures; }));
+        ASSERT_TRUE(WaitFor([&] { return testsupport::FileExists(ended); }));
+        if (c.failures > 0)
+            EXPECT_TRUE(WaitFor([&] { return failures->load() > 0; }));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(failures->load(), c.failures);
+    }
 }
 
 } // namespace

@@ -37,7 +37,7 @@ TfmDebug::TfmDebug(QWidget* owner) : TFixedDialog(owner, "Tessmark Debug Log Opt
     Label6 = Panel1->lblTitle;
     imgLogo = Panel1->imgLogo;
     Label6->setCursor(Qt::PointingHandCursor);
-    connect(Label6, &TLinkLabel::clicked, this, [] { OpenHomePage(); });
+    connect(Label6, &TLinkLabel::clicked, this, [this] { OpenHomePage(this); });
 
     cbEnable = new QCheckBox(Utf8("Enable Debug Log"), this);
     cbEnable->setObjectName("cbEnable");

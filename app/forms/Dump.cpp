@@ -84,7 +84,7 @@ TfmDump::TfmDump(QWidget* owner) : TFixedDialog(owner, "Handle Tessmark Exceptio
 }
 
 void TfmDump::lblSupportClick() {
-    ShellOpen(BugReportMailto().c_str());
+    OpenInDesktop(this, BugReportMailto());
 }
 
 void TfmDump::btnDebugClick() {

@@ -1,6 +1,7 @@
 // The addresses the wizard opens through the desktop, kept in one place.
 #pragma once
 
+#include "DesktopOpen.h"
 #include "WinUtil.h"
 
 #include <string>
@@ -32,14 +33,15 @@ inline std::string BugReportMailto() {
     return std::string("mailto:") + kSupportEmail + "?subject=" + kBugReportSubject;
 }
 
-inline void OpenHomePage() {
-    ShellOpen(kHomePageUrl);
+// Each tells the user, in a box owned by owner, when the desktop cannot open it.
+inline void OpenHomePage(QWidget* owner) {
+    OpenInDesktop(owner, kHomePageUrl);
 }
 
-inline void OpenHelpPage() {
-    ShellOpen(HelpPagePath().c_str());
+inline void OpenHelpPage(QWidget* owner) {
+    OpenInDesktop(owner, HelpPagePath());
 }
 
-inline void OpenTokenHelpPage() {
-    ShellOpen(kTokenHelpUrl);
+inline void OpenTokenHelpPage(QWidget* owner) {
+    OpenInDesktop(owner, kTokenHelpUrl);
 }

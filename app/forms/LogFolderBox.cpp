@@ -1,9 +1,9 @@
 #include "LogFolderBox.h"
 
 #include "Apputil.h"
+#include "DesktopOpen.h"
 #include "FormUtil.h"
 #include "MessageBox.h"
-#include "WinUtil.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -92,7 +92,7 @@ void TLogFolderBox::FillLogControls() {
 }
 
 void TLogFolderBox::btnFolderClick() {
-    ShellOpen(edtFolder->text().toUtf8().constData());
+    OpenInDesktop(window(), edtFolder->text().toStdString());
 }
 
 void TLogFolderBox::btnFileClick() {
@@ -102,5 +102,5 @@ void TLogFolderBox::btnFileClick() {
                        MessageButtons::OK);
         return;
     }
-    ShellOpen(path.toUtf8().constData());
+    OpenInDesktop(window(), path.toStdString());
 }

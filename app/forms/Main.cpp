@@ -10,6 +10,7 @@
 #include "FormUtil.h"
 #include "LinkLabel.h"
 #include "Links.h"
+#include "RecordListView.h"
 #include "Sfclean.h"
 #include "Sfdata.h"
 #include "Sfsource.h"
@@ -19,8 +20,12 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <dlfcn.h>
@@ -179,6 +184,11 @@ void TfmMain::BuildControls() {
     column->addWidget(rule);
     column->addWidget(pBottom);
 
+    // Enter presses Next wherever the focus is but on another push button.
+    btnNext->setDefault(true);
+    btnNext->installEventFilter(this);
+    btnPrev->installEventFilter(this);
+
     connect(btnHelp, &QPushButton::clicked, this, &TfmMain::btnHelpClick);
     connect(btnDebug, &QPushButton::clicked, this, &TfmMain::btnDebugClick);
     connect(btnPrev, &QPushButton::clicked, this, &TfmMain::btnPrevClick);
@@ -240,6 +250,13 @@ void TfmMain::CreatePages() {
         page->hide();
         pages->addWidget(page);
     }
+    // The keyboard order runs through the shown page first (the access page
+    // begins with the user name), then the wizard's buttons.
+    QWidget* last = previousInFocusChain();
+    for (QWidget* button : {btnHelp, btnDebug, btnPrev, btnNext, btnCancel}) {
+        setTabOrder(last, button);
+        last = button;
+    }
 }
 
 void TfmMain::FreePages() {
@@ -258,6 +275,7 @@ void TfmMain::GoToStep(int step) {
     }
     if (CleanPage && step != 2)
         CleanPage->StopPendingRun();
+    const int from = CurrentStep;
     if (step == 0) {
         if (SourcePage)
             SourcePage->UpdateData(false);
@@ -276,6 +294,66 @@ void TfmMain::GoToStep(int step) {
     }
     CurrentStep = step;
     UpdateStepView();
+    // Never 0 (kNotPressed), whatever the count.
+    if (++m_nPagesShown == kNotPressed)
+        ++m_nPagesShown;
+    FocusStep(from != step);
+}
+
+void TfmMain::FocusStep(bool returning) {
+    // The review list or the clean-up log: the hidden page's focus must not
+    // fall onto a wizard button, where Enter or Space would press it.
+    QWidget* pageFocus = nullptr;
+    if (CurrentStep == 1 && DataPage && DataPage->pData->currentWidget())
+        pageFocus = DataPage->pData->currentWidget()->findChild<TRecordListView*>();
+    else if (CurrentStep == 2 && CleanPage)
+        pageFocus = CleanPage->memLog;
+    if (pageFocus) {
+        pageFocus->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (CurrentStep != 0 || !SourcePage)
+        return;
+    QLineEdit* target = SourcePage->edtUserName;
+    if (returning) {
+        for (QLineEdit* field :
+             {SourcePage->edtUserName, SourcePage->edtPassword, SourcePage->edtToken}) {
+            if (field->isEnabled() && field->text().isEmpty()) {
+                target = field;
+                break;
+            }
+        }
+    }
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+bool TfmMain::TakePress(QObject* button) {
+    uint32_t& pressedOn = button == btnNext ? m_nNextPressedOn : m_nPrevPressedOn;
+    const bool current = pressedOn == kNotPressed || pressedOn == m_nPagesShown;
+    pressedOn = kNotPressed;
+    if (!current)
+        DEBUG_LOG(LOG_HIGH, "A click made before the page was shown is ignored.");
+    return current;
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == btnNext || watched == btnPrev) &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        (watched == btnNext ? m_nNextPressedOn : m_nPrevPressedOn) = m_nPagesShown;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfmMain::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    QPushButton* button = focused ? focused : btnNext;
+    if (button->isEnabled() && button->isVisible())
+        button->click();
+    event->accept();
 }
 
 void TfmMain::UpdateStepView() {
@@ -294,10 +372,14 @@ void TfmMain::UpdateStepView() {
 }
 
 void TfmMain::btnNextClick() {
+    if (!TakePress(btnNext))
+        return;
     GoToStep(CurrentStep + 1);
 }
 
 void TfmMain::btnPrevClick() {
+    if (!TakePress(btnPrev))
+        return;
     if (CurrentStep == 2)
         GoToStep(0);
     else
@@ -309,7 +391,7 @@ void TfmMain::btnCancelClick() {
 }
 
 void TfmMain::btnHelpClick() {
-    OpenHelpPage();
+    OpenHelpPage(this);
 }
 
 void TfmMain::btnDebugClick() {

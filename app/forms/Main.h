@@ -66,11 +66,28 @@ protected:
     // Refused while blocking work runs; otherwise the window closes and, being
     // deleted on close, ends the program through FormDestroy.
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses the focused push button, else Next (the default button).
+    void keyPressEvent(QKeyEvent* event) override;
+    // Notes on which page Next or Prev was pressed.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
     void BuildControls();
+    // Puts the focus where the shown step begins: the review list, the
+    // clean-up log, or on the access page the user name at start and its
+    // first empty field on returning to it.
+    void FocusStep(bool returning);
+    // False for a click whose press was made before the shown page appeared:
+    // a step change asked for on a page the user no longer sees.
+    bool TakePress(QObject* button);
+
+    // Counts the pages shown; a press of Next or Prev keeps the count of its page.
+    uint32_t m_nPagesShown = 0;
+    uint32_t m_nNextPressedOn = 0;
+    uint32_t m_nPrevPressedOn = 0;
+    static constexpr uint32_t kNotPressed = 0;
 };
 
 // The one wizard window; null before it is created and after it is destroyed.

@@ -66,6 +66,8 @@ int ShowMessageBox(QWidget* owner, const QString& text, const QString& title, Me
     ButtonSet set = ToQtButtons(buttons);
     QMessageBox box(ToQtIcon(icon), title, text, set.buttons, owner);
     box.setEscapeButton(set.escape);
+    // The user may copy what a box says (an address, a path, an error).
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.setDefaultButton(buttons == MessageButtons::OK || buttons == MessageButtons::OKCancel
                              ? QMessageBox::Ok
                              : QMessageBox::Yes);

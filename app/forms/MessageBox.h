@@ -22,7 +22,7 @@ struct MessageBoxRequest {
 
 // Shows the box modally over owner and returns the answer: mrOK, mrCancel,
 // mrYes or mrNo. Closing the box answers mrCancel when it has a Cancel
-// button, mrNo for Yes/No and mrOK for OK alone.
+// button, mrNo for Yes/No and mrOK for OK alone. Its text is selectable.
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& title, MessageIcon icon,
                    MessageButtons buttons);
 

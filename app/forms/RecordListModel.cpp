@@ -3,6 +3,7 @@
 #include "CxDateTime.h"
 #include "CxText.h"
 #include "DupMatch.h"
+#include "EventTimeText.h"
 
 #include <climits>
 #include <cstring>
@@ -31,12 +32,6 @@ template <size_t N> QString CellText(const char (&field)[N]) {
 
 template <size_t N> QString CellText(const CxBoundedText<N>& field) {
     return CellText(field.c_str(), field.size());
-}
-
-QString TimeCell(double value) {
-    char buf[32] = {};
-    TimeToText(value, buf, sizeof(buf));
-    return CellText(buf);
 }
 
 QString DateCell(double value) {
@@ -71,8 +66,10 @@ const TRecordListColumn kAddrColumns[] = {
 
 const TRecordListColumn kDateColumns[] = {
     {"Subject", 200, [](const void* r) { return CellText(Date(r).Subject); }},
-    {"Start Time", 80, [](const void* r) { return TimeCell(Date(r).StartTime); }},
-    {"End Time", 80, [](const void* r) { return TimeCell(Date(r).EndTime); }},
+    {"Start Time", 80,
+     [](const void* r) { return EventTimeText(Date(r).StartTime, Date(r).AllDayEvent); }},
+    {"End Time", 80,
+     [](const void* r) { return EventTimeText(Date(r).EndTime, Date(r).AllDayEvent); }},
     {"All Day Event", 100, [](const void* r) { return YesNoCell(Date(r).AllDayEvent); }},
     {"Location", 150, [](const void* r) { return CellText(Date(r).Location); }},
 };

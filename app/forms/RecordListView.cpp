@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QScrollBar>
 
 void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
     if (!view || !model)
@@ -17,8 +18,10 @@ void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QHeaderView* header = view->header();
-    // Every column keeps its own width; none stretches to fill the view.
-    header->setStretchLastSection(false);
+    // The columns start at their own widths and the user may widen them (a
+    // double click on a border fits the column to its texts); the last one
+    // reaches to the list's edge.
+    header->setStretchLastSection(true);
     header->setSectionsMovable(false);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -30,6 +33,14 @@ void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
 TRecordListView::TRecordListView(RecordKindMask kind, QWidget* parent)
     : QTreeView(parent), m_pModel(new TRecordListModel(kind, this)) {
     SetupRecordListView(this, m_pModel);
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, &TRecordListView::ShowFromTop);
+}
+
+void TRecordListView::ShowFromTop() {
+    // Lays the new rows out now, so that the scroll bars fit what is shown.
+    doItemsLayout();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
 }
 
 void TRecordListView::keyPressEvent(QKeyEvent* event) {

@@ -16,7 +16,7 @@ void SetupRecordListView(QTreeView* view, TRecordListModel* model);
 
 // The list with a model of its own. Space (or Select) ticks or unticks the
 // current row whatever column the focus is in, and gives every other selected
-// row the same tick.
+// row the same tick. Every refill of the model shows its first rows.
 class TRecordListView : public QTreeView {
     Q_OBJECT
 public:
@@ -29,6 +29,8 @@ protected:
 
 private:
     void ToggleCurrentAndSelected();
+    // After every refill: the first rows, with scroll bars for the new rows.
+    void ShowFromTop();
 
     TRecordListModel* m_pModel;
 };

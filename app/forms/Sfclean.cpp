@@ -6,14 +6,19 @@
 #include "CxDateTime.h"
 #include "CxDebugUtil.h"
 #include "DupMatch.h"
+#include "EventTimeText.h"
 #include "FormUtil.h"
 #include "Main.h"
+#include "MessageBox.h"
 #include "SFRecords.h"
 #include "WorkRunner.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,6 +38,7 @@ constexpr int kStartDelayMs = 1000;
 constexpr std::chrono::milliseconds kWaitWindowPause(200);
 constexpr int kRuleLength = 80;
 constexpr int kTabSpaces = 8;
+constexpr qreal kMinLogPointSize = 6.0;
 
 const char kHeading[] = "Start deleting duplicate records ...";
 const char kFinished[] = "Deleting duplicates finished:";
@@ -41,6 +47,8 @@ const char kSucceeded[] = "Deletion succeeded.";
 const char kFailed[] = "Deletion failed.";
 const char kNoDataFolder[] = "Can not find the data folder; nothing was submitted to salesforce.";
 const char kEmptyValue[] = "<empty>";
+const char kNothingDeleted[] = "Nothing was deleted in salesforce for %s: %s";
+const char kNoFolderReason[] = "Can not find the data folder.";
 
 using TLogFields = std::vector<std::pair<const char*, std::string>>;
 
@@ -50,10 +58,8 @@ template <size_t N> std::string Text(const char (&text)[N]) {
     return std::string(text, strnlen(text, N));
 }
 
-std::string TimeText(double value) {
-    char buf[32] = {};
-    TimeToText(value, buf, sizeof(buf));
-    return buf;
+std::string EventTime(double value, bool allDay) {
+    return EventTimeText(value, allDay).toStdString();
 }
 
 std::string DateText(double value) {
@@ -77,8 +83,8 @@ void DateFields(const void* record, TLogFields& fields) {
     YesNoText(r.AllDayEvent ? 1 : 0, allDay);
     fields = {{"Subject", Text(r.Subject)},
               {"Location", Text(r.Location)},
-              {"Start Time", TimeText(r.StartTime)},
-              {"End Time", TimeText(r.EndTime)},
+              {"Start Time", EventTime(r.StartTime, r.AllDayEvent)},
+              {"End Time", EventTime(r.EndTime, r.AllDayEvent)},
               {"All Day Event", allDay}};
 }
 
@@ -146,6 +152,20 @@ const TCleanKind& kAddr = kKinds[0];
 const TCleanKind& kDate = kKinds[1];
 const TCleanKind& kTask = kKinds[2];
 const TCleanKind& kNote = kKinds[3];
+
+// The kind as a failed submission's message names it.
+const char* KindName(const TCleanKind& kind) {
+    switch (kind.nMask) {
+    case rkAddr:
+        return "contacts";
+    case rkDate:
+        return "calendar events";
+    case rkTask:
+        return "tasks";
+    default:
+        return "notes";
+    }
+}
 
 bool IsChosen(const TCleanKind& kind) {
     return (AppSettings.AppFlag & kind.nMask) != 0;
@@ -252,11 +272,10 @@ TfmSFClean::TfmSFClean(QWidget* parent)
     memLog->setObjectName("memLog");
     memLog->setReadOnly(true);
     memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The rule fits the log's width (FitLogFont); longer lines scroll.
+    memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Field lines are indented by one tab: eight spaces wide.
-    memLog->setTabStopDistance(QFontMetricsF(memLog->font()).horizontalAdvance(QLatin1Char(' ')) *
-                               kTabSpaces);
+    FitLogFont();
 
     pbDel = new QProgressBar(this);
     pbDel->setObjectName("pbDel");
@@ -291,6 +310,32 @@ bool TfmSFClean::UpdateData(bool leaving) {
     tmStart->start();
     pbDel->setValue(0);
     return true;
+}
+
+void TfmSFClean::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitLogFont();
+}
+
+void TfmSFClean::FitLogFont() {
+    // The text area: the log less its frame, its vertical scroll bar, the
+    // document's margins and room for the cursor.
+    const int available = memLog->width() - 2 * memLog->frameWidth() -
+                          memLog->verticalScrollBar()->sizeHint().width() -
+                          2 * static_cast<int>(memLog->document()->documentMargin()) - 4;
+    const QString rule(kRuleLength, QLatin1Char('='));
+    QFont font = QApplication::font(memLog);
+    qreal size = font.pointSizeF();
+    while (size > kMinLogPointSize &&
+           QFontMetricsF(font).horizontalAdvance(rule) > static_cast<qreal>(available)) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    if (font != memLog->font())
+        memLog->setFont(font);
+    // Field lines are indented by one tab: eight spaces wide.
+    memLog->setTabStopDistance(QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')) *
+                               kTabSpaces);
 }
 
 void TfmSFClean::StopPendingRun() {
@@ -341,24 +386,27 @@ void TfmSFClean::SubmitDeletions() {
             submissions.emplace_back(&kind, util);
     }
 
-    StartWaitWindow(parentWidget());
-    SetWaitMessage(kSubmitting);
-    bool haveFolder = false;
-    try {
-        haveFolder = RunWork([&submissions] { return SubmitAll(submissions); });
-    } catch (...) {
-        CloseWaitWindow();
-        throw;
-    }
-    CloseWaitWindow();
+    const bool haveFolder = RunWithWaitWindow(parentWidget(), kSubmitting,
+                                              [&submissions] { return SubmitAll(submissions); });
 
     if (!haveFolder && !submissions.empty())
         AddLogLine(kNoDataFolder);
-    for (const TSubmission& s : submissions)
+    std::string failures;
+    for (const TSubmission& s : submissions) {
         if (s.bDone)
             for (const std::string& line : OutcomeLines(s, this->*s.pKind->pCounter))
                 AddLogLine(line);
+        if (!s.bDone || !s.bSubmitted) {
+            const std::string reason = s.bDone ? s.sError : std::string(kNoFolderReason);
+            if (!failures.empty())
+                failures += "\n";
+            failures += Format(kNothingDeleted, KindName(*s.pKind), reason.c_str());
+        }
+    }
     pbDel->setValue(100);
+    // The log above reads as success up to its last lines: a failure is said aloud.
+    if (!failures.empty())
+        ShowMessageBox(this, failures.c_str(), "Error", MessageIcon::Error, MessageButtons::OK);
 }
 
 void TfmSFClean::DeleteDups(const TCleanKind& kind) {

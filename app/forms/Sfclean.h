@@ -77,7 +77,13 @@ public slots:
     // Fires once: the wizard must still show this step.
     void tmStartTimer();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // The log's font, smaller than the desktop's when need be, so that the
+    // rule of "=" fits the log's width without scrolling.
+    void FitLogFont();
     void DeleteDups(const TCleanKind& kind);
     void DeleteItem(const TCleanKind& kind, void* record);
     // The submissions, their outcome lines and the full progress bar.

@@ -249,15 +249,15 @@ bool TfmSFSource::TakeAndLoad() {
 
 bool TfmSFSource::Load() {
     SetStepText(fmMain, kLoadingText);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (DataPage)
         DataPage->ClearLists();
-    StartWaitWindow(parentWidget());
 
     TfmMain* wizard = fmMain;
     bool loaded = false;
     try {
-        loaded = RunWork([wizard] { return wizard ? wizard->LoadCrmData() : ::LoadCrmData(); });
+        loaded = RunWithWaitWindow(parentWidget(), nullptr, [wizard] {
+            return wizard ? wizard->LoadCrmData() : ::LoadCrmData();
+        });
     } catch (...) {
         try {
             throw;
@@ -266,13 +266,9 @@ bool TfmSFSource::Load() {
         } catch (...) {
             DEBUG_LOG(LOG_CRITICAL, "Loading the salesforce information failed.");
         }
-        QApplication::restoreOverrideCursor();
-        CloseWaitWindow();
         ShowDumpDialog(fmMain);
         return false;
     }
-
-    CloseWaitWindow();
     if (!loaded) {
         std::string message = kRetrieveFailed;
         const std::string reason = LoadFailureReason();
@@ -281,7 +277,6 @@ bool TfmSFSource::Load() {
         ShowMessageBox(this, message.c_str(), "Error", MessageIcon::Information,
                        MessageButtons::OK);
     }
-    QApplication::restoreOverrideCursor();
     return loaded;
 }
 
@@ -339,5 +334,5 @@ void TfmSFSource::btnConnectionClick() {
 }
 
 void TfmSFSource::lblTokenHelpClick() {
-    OpenTokenHelpPage();
+    OpenTokenHelpPage(this);
 }

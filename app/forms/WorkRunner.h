@@ -46,13 +46,15 @@ void CloseWaitWindow();
 
 // RunWork with the wait window (owned by owner, showing message when one is
 // given) and the busy pointer up; both go again whether the work returns or
-// throws.
+// throws, and input made meanwhile is dropped (RefuseQueuedInput) rather than
+// carried out once the wait is over.
 template <class F>
 auto RunWithWaitWindow(QWidget* owner, const char* message, F&& work) -> decltype(work()) {
     struct Restore {
         ~Restore() {
             CloseWaitWindow();
             QApplication::restoreOverrideCursor();
+            RefuseQueuedInput();
         }
     };
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -37,11 +37,15 @@ std::mutex g_hookMutex;
 std::function<void(const std::string&)> g_shellOpenHook;
 
 // Starts xdg-open in a session of its own, so it outlives this program's
-// terminal and process group; a detached thread reaps it.
-void LaunchXdgOpen(const char* target) {
+// terminal and process group; a detached thread reaps it and tells onFailure
+// when it could not open the target.
+void LaunchXdgOpen(const char* target, const std::function<void()>& onFailure) {
     posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0)
+    if (posix_spawnattr_init(&attr) != 0) {
+        if (onFailure)
+            onFailure();
         return;
+    }
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_t actions;
     bool haveActions = posix_spawn_file_actions_init(&actions) == 0;
@@ -58,12 +62,19 @@ void LaunchXdgOpen(const char* target) {
     if (haveActions)
         posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0)
+    if (rc != 0) {
+        if (onFailure)
+            onFailure();
         return;
-    auto reap = [pid] {
+    }
+    auto reap = [pid, onFailure] {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        pid_t rcWait;
+        while ((rcWait = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
         }
+        const bool failed = rcWait == pid && (!WIFEXITED(status) || WEXITSTATUS(status) != 0);
+        if (failed && onFailure)
+            onFailure();
     };
     try {
         std::thread(reap).detach();
@@ -74,7 +85,7 @@ void LaunchXdgOpen(const char* target) {
 
 } // namespace
 
-bool ShellOpen(const char* target) {
+bool ShellOpen(const char* target, std::function<void()> onFailure) {
     if (!target || !*target)
         return false;
     std::function<void(const std::string&)> hook;
@@ -85,7 +96,7 @@ bool ShellOpen(const char* target) {
     if (hook)
         hook(target);
     else
-        LaunchXdgOpen(target);
+        LaunchXdgOpen(target, onFailure);
     return true;
 }
 

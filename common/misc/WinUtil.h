@@ -13,5 +13,8 @@ bool GetModuleFolder(const void* module, char* buf, size_t size = 260);
 
 // Opens target with xdg-open, detached; true whenever the target is not null or
 // empty. While a hook is set, the hook receives the target instead.
-bool ShellOpen(const char* target);
+// onFailure, when given, is called once should xdg-open be missing (on the
+// calling thread, before ShellOpen returns) or end with a non-zero status (on
+// a thread of its own, whenever xdg-open ends).
+bool ShellOpen(const char* target, std::function<void()> onFailure = {});
 void SetShellOpenHook(std::function<void(const std::string&)> hook);

@@ -209,7 +209,7 @@ protected:
 
 TEST_F(CleanupPage, ControlsAsTheFormSetsThem) {
     EXPECT_TRUE(page->memLog->isReadOnly());
-    EXPECT_EQ(Qt::ScrollBarAlwaysOn, page->memLog->horizontalScrollBarPolicy());
+    EXPECT_EQ(Qt::ScrollBarAsNeeded, page->memLog->horizontalScrollBarPolicy());
     EXPECT_EQ(Qt::ScrollBarAlwaysOn, page->memLog->verticalScrollBarPolicy());
     EXPECT_EQ(0, page->pbDel->minimum());
     EXPECT_EQ(100, page->pbDel->maximum());
@@ -305,7 +305,11 @@ TEST_F(CleanupPage, MissingDataFolderSubmitsNothingAndSaysSo) {
     SFAddrRec* ann = Add(CrmData.AddrUtil, CrmData.AddrDupList, rec, true);
     WriteFileBytes(home.Home() + "blocker", "a file where a folder should be");
     ScopedEnv noFolder("XDG_DATA_HOME", (home.Home() + "blocker/share").c_str());
+    MessageBoxRecorder boxes;
     Run();
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ("Nothing was deleted in salesforce for contacts: Can not find the data folder.",
+              boxes.requests[0].text.toStdString());
 
     std::vector<std::string> lines = LogLines();
     ASSERT_FALSE(lines.empty());
@@ -367,7 +371,11 @@ TEST_P(CleanupPageOutcome, LogsWhatTheHelperReported) {
         Add(CrmData.AddrUtil, CrmData.AddrDupList, rec, true);
     }
     WriteFileBytes(home.DataFolder() + "tool.ini", std::string("[Tool]\n") + c.control);
+    MessageBoxRecorder boxes;
     Run();
+    // Only a submission that failed as a whole deleted nothing and says so aloud.
+    const bool failed = c.lines[0].rfind("Submitting contact deletions", 0) == 0;
+    EXPECT_EQ(failed ? 1u : 0u, boxes.requests.size());
 
     const std::vector<std::string> want = Concat({Totals(2, 0, 0, 0), c.lines});
     const std::vector<std::string> lines = LogLines();
@@ -528,6 +536,7 @@ protected:
 
 TEST_P(CleanupPageKind, LogsItsBlockAndSubmits) {
     const KindCase& c = GetParam();
+    ScopedLocale swedish{QLocale(QLocale::Swedish, QLocale::Sweden)};
     AppSettings.AppFlag = c.flag;
     TickFirstRecord(c.flag);
     Run();
@@ -545,11 +554,11 @@ TEST_P(CleanupPageKind, LogsItsBlockAndSubmits) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CleanupPageKind,
     ::testing::Values(
-        // An all-day event shows only times of day, "N/A" for an unset one.
+        // An all-day event shows only its date, "N/A" for an unset one.
         KindCase{"AllDayEvent",
                  rkDate,
                  {"Deleting calendar item ...", "\tSubject: Team offsite", "\tLocation: <empty>",
-                  "\tStart Time: N/A", "\tEnd Time: 14:30:00", "\tAll Day Event: Yes"},
+                  "\tStart Time: N/A", "\tEnd Time: 2024-06-01", "\tAll Day Event: Yes"},
                  Totals(0, 1, 0, 0),
                  "1 calendar deletions submitted to salesforce."},
         KindCase{"TaskWithLongSubject",
@@ -571,12 +580,22 @@ TEST_F(CleanupPageSubmit, RefusedLoginIsLoggedAsAFailedSubmission) {
     List(contacts[0], CrmData.AddrDupList, true);
     CrmData.AddrUtil->SetPassword("not the password");
 
+    MessageBoxRecorder boxes;
     Run();
 
+    // The log reads as before: the record's block, the totals, the failure.
     const std::vector<std::string> want = WithResultsLine(
         {std::string("Submitting contact deletions to salesforce failed: ") + kLoginFailed},
         CrmData.AddrUtil);
     EXPECT_EQ(want, LastLines(want));
+    EXPECT_NE(std::string::npos, Log().find("Deletion succeeded."));
+    EXPECT_NE(std::string::npos, Log().find("\t1 duplicate contact items deleted."));
+    // And the user is told at once that nothing went.
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ(std::string("Nothing was deleted in salesforce for contacts: ") + kLoginFailed,
+              boxes.requests[0].text.toStdString());
+    EXPECT_EQ("Error", boxes.requests[0].title.toStdString());
+    EXPECT_EQ(page, boxes.requests[0].owner);
     // Still marked, and still in the org.
     EXPECT_TRUE(CrmData.AddrUtil->IsChanged());
     EXPECT_EQ(6u, OrgContactIds().size());
@@ -678,6 +697,7 @@ TEST_F(CleanupPageInWizard, TimerDueAwayFromStepTwoDoesNothing) {
 // At step 2 the timer runs the deletion once; while the submission runs the
 // wait window is modal and the wizard's buttons take no clicks.
 TEST_F(CleanupPageInWizard, TimerRunsTheDeletionAtStepTwoWithTheButtonsBlocked) {
+    MessageBoxRecorder boxes;
     bool probed = false, modal = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -711,6 +731,8 @@ TEST_F(CleanupPageInWizard, TimerRunsTheDeletionAtStepTwoWithTheButtonsBlocked) 
         << log.toStdString();
     EXPECT_EQ(1, log.count("Deleting duplicates finished:"));
     EXPECT_EQ(nullptr, GetCurrentWaitWindow());
+    ASSERT_EQ(1u, boxes.requests.size());
+    EXPECT_EQ(CleanPage, boxes.requests[0].owner);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
@@ -133,6 +134,18 @@ public:
 private:
     bool m_bEnabled;
     int m_nLevel;
+};
+
+// The default locale (what the user's desktop would set), put back at the end.
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~ScopedLocale() { QLocale::setDefault(m_saved); }
+    ScopedLocale(const ScopedLocale&) = delete;
+    ScopedLocale& operator=(const ScopedLocale&) = delete;
+
+private:
+    QLocale m_saved;
 };
 
 // The child of root with the object name; a failure when there is none.
