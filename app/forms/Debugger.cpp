@@ -70,13 +70,17 @@ TfmDebug::TfmDebug(QWidget* owner) : TFixedDialog(owner, "Tessmark Debug Log Opt
     buttons->addWidget(btnOK);
     buttons->addWidget(btnCancel);
 
+    // The room the fixed size leaves is shared out between the three blocks
+    // (switch and level, log information, buttons), not left as one band.
     auto* body = new QVBoxLayout;
-    body->setContentsMargins(18, 14, 18, 14);
+    body->setContentsMargins(18, 18, 18, 14);
     body->setSpacing(12);
+    body->addStretch(1);
     body->addWidget(cbEnable);
     body->addLayout(level);
+    body->addStretch(2);
     body->addWidget(GroupBox1);
-    body->addStretch(1);
+    body->addStretch(2);
     body->addLayout(buttons);
 
     StackUnderBanner(this, Panel1, body);

@@ -10,11 +10,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kWidth = 520;
 constexpr int kHeight = 430;
+// Room a label keeps beside its text (frame, rounding).
+constexpr int kLabelSlack = 8;
 
 enum { tabAddr, tabDate, tabTask };
 
@@ -148,6 +151,17 @@ TfmDupOption::TfmDupOption(QWidget* owner)
     body->addLayout(buttons);
 
     StackUnderBanner(this, Panel1, body);
+
+    // Wide enough for each explanatory label on one line, in whatever font.
+    int textWidth = 0;
+    for (QLabel* label : {Label1, Label2})
+        textWidth = std::max(textWidth, label->fontMetrics().horizontalAdvance(label->text()));
+    const QMargins margins = body->contentsMargins();
+    const int width = textWidth + margins.left() + margins.right() + kLabelSlack;
+    if (width > kWidth) {
+        setFixedWidth(width);
+        CenterOnDesktop(this);
+    }
 }
 
 bool TfmDupOption::UpdateData(bool leaving) {
