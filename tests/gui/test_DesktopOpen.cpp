@@ -146,8 +146,9 @@ TEST_F(DesktopOpen, AFailingXdgOpenIsToldAndASucceedingOneIsNot) {
         ClickWidget(fmMain->btnHelp);
         ProcessEventsUntil([&] { return !boxes.requests.empty(); }, c.boxes ? 10000 : 800);
         ASSERT_EQ(boxes.requests.size(), c.boxes);
-        if (c.boxes)
+        if (c.boxes) {
             EXPECT_NE(boxes.requests[0].text.toStdString().find(HelpPagePath()), std::string::npos);
+        }
     }
 }
 
