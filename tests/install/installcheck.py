@@ -141,21 +141,26 @@ def check_helpers_load(test, program_folder, sample_org_tool, work):
                     os.remove(program_ini)
 
 
-def check_wizard_starts(test, command, work, seconds=3.0):
+def check_wizard_starts(test, command, work, timeout=30.0, settle=1.0):
     """Starts the wizard (command: a path, such as the link in bin/) on the
-    offscreen platform with a data folder of its own, and checks that it is
-    still running after a few seconds and has made its data folder."""
+    offscreen platform with a data folder of its own, and checks that it makes
+    its data folder and is still running a moment later."""
     home = os.path.join(work, "wizard-home")
     xdg = os.path.join(home, "share")
+    data_folder = os.path.join(xdg, "velmora", "Tessmark")
     os.makedirs(xdg, exist_ok=True)
     env = dict(os.environ, HOME=home, XDG_DATA_HOME=xdg, QT_QPA_PLATFORM="offscreen")
     with tempfile.TemporaryFile() as err:
         proc = subprocess.Popen([command], cwd=home, env=env, stdout=subprocess.DEVNULL,
                                 stderr=err)
         try:
-            deadline = time.monotonic() + seconds
-            while time.monotonic() < deadline and proc.poll() is None:
+            deadline = time.monotonic() + timeout
+            while (time.monotonic() < deadline and proc.poll() is None
+                   and not os.path.isdir(data_folder)):
                 time.sleep(0.1)
+            made = os.path.isdir(data_folder)
+            if made:
+                time.sleep(settle)
             code = proc.poll()
         finally:
             if proc.poll() is None:
@@ -167,6 +172,5 @@ def check_wizard_starts(test, command, work, seconds=3.0):
                     proc.wait()
         err.seek(0)
         stderr = err.read().decode("utf-8", "replace")
+    test.assertTrue(made, "the wizard made no data folder: " + stderr)
     test.assertIsNone(code, "%s ended with %s: %s" % (command, code, stderr))
-    test.assertTrue(os.path.isdir(os.path.join(xdg, "velmora", "Tessmark")),
-                    "the wizard made no data folder: " + stderr)
