@@ -1,6 +1,7 @@
 // The program's entry point: the application object, the wizard window and
 // the event loop. Exceptions that escape end in the crash dialog.
 #include "Main.h"
+#include "AppIcon.h"
 #include "Application.h"
 #include "Apputil.h"
 #include "CxDebugUtil.h"
@@ -13,6 +14,9 @@
 int main(int argc, char* argv[]) {
     ProtectProcess();
     TApplication app(argc, argv);
+    // The desktop entry's icon on every window; the entry's name ties the windows to it.
+    QApplication::setWindowIcon(TessmarkIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESSMARK_APP_ID));
     // One Tessmark per data folder: the exchange files are shared by all of them.
     CxInstanceLock instance;
     char folder[260] = {};
