@@ -177,7 +177,7 @@ bool SignOutOfCrm(const TAppSettings& settings, std::string& answer) {
     char folder[kPathCapacity] = {};
     std::string why;
     if (!GetExchangeFolder(folder, "nobody is signed out", why)) {
-        answer = kSignOutNoFolder;
+        answer = std::string(kSignOutNoFolder) + "\n\n" + why;
         return false;
     }
     CxSFAddrUtil util;

@@ -278,6 +278,9 @@ bool CxSFBaseUtil::Load() {
 }
 
 bool CxSFBaseUtil::Clear() {
+    // Without a folder the names would point into the current directory.
+    if (!m_szDataFolder[0])
+        return true;
     // The helper leaves its progress and error files behind; a new run starts without them.
     if (m_szStatusFileName[0])
         unlink(DataPath(m_szStatusFileName).c_str());
@@ -358,6 +361,10 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
         return false;
     }
     // Every file of the exchange must have a path that fits; none is cut.
+    if (!m_szDataFolder[0] && m_sRefusedFolder.empty()) {
+        SetError("No data folder is set for these records.");
+        return false;
+    }
     bool fits = m_sRefusedFolder.empty();
     for (const char* name : {m_szParamFileName, m_szDataFileName, m_szErrorFileName,
                              m_szStatusFileName, m_szStateFileName})
@@ -503,7 +510,7 @@ void CxSFBaseUtil::ReadSubmitReport() {
 }
 
 void CxSFBaseUtil::RequestStopIfRunning() {
-    if (!m_szStateFileName[0])
+    if (!m_szStateFileName[0] || !m_szDataFolder[0])
         return;
     PathIni ini(DataPath(m_szStateFileName));
     if (ini.GetInt(kStatusSection, "Running", 0) == 0)
