@@ -2,13 +2,18 @@
 
 #include "Base64.h"
 #include "ConnectionTarget.h"
+#include "CxDebugUtil.h"
 #include "CxText.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,12 +64,19 @@ bool IsFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Creates one folder with mode 0700 unless a folder of that name exists.
+// Creates one folder with mode 0700 unless a folder of that name exists;
+// errno tells why it failed.
 bool EnsureFolder(const std::string& path) {
     if (IsFolder(path))
         return true;
-    if (mkdir(path.c_str(), 0700) != 0)
-        return errno == EEXIST && IsFolder(path);
+    if (mkdir(path.c_str(), 0700) != 0) {
+        if (errno != EEXIST)
+            return false;
+        if (IsFolder(path))
+            return true;
+        errno = ENOTDIR;
+        return false;
+    }
     // The umask may have taken bits away; the folder is the user's alone either way.
     return chmod(path.c_str(), 0700) == 0;
 }
@@ -80,6 +92,9 @@ bool EnsureFolders(const std::string& path) {
     }
     return true;
 }
+
+// The longest data folder path, trailing '/' included.
+constexpr size_t kMaxDataFolderLength = kMaxPathLength - kDataFileNameRoom;
 
 // Reads a Base64 text of at most storedCap - 1 characters into stored and its
 // decoded bytes, cut to plainCap - 1 at a character boundary, into plain.
@@ -125,9 +140,15 @@ void ReadConnection(TAppSettings& s) {
 
     SettingsFile.GetString(kSection, "MyDomainUrl", s.MyDomainUrl, sizeof(s.MyDomainUrl), "");
     s.MyDomainUrl[sizeof(s.MyDomainUrl) - 1] = '\0';
-    SettingsFile.GetString(kSection, "LocalOrgPath", s.LocalOrgPath, sizeof(s.LocalOrgPath),
+    // Read with room to spare, so that a path too long for the field is
+    // refused whole rather than cut.
+    std::vector<char> path(4 * sizeof(s.LocalOrgPath));
+    SettingsFile.GetString(kSection, "LocalOrgPath", path.data(), static_cast<int>(path.size()),
                            helperOrg.c_str());
-    s.LocalOrgPath[sizeof(s.LocalOrgPath) - 1] = '\0';
+    if (!CopyWholeText(s.LocalOrgPath, path.data()))
+        DEBUG_LOG(LOG_CRITICAL,
+                  "The local org path in the settings is too long; it is not used: %s",
+                  path.data());
 }
 
 // How the helpers sign in to salesforce. Without a valid method in the file:
@@ -167,19 +188,61 @@ void WriteConnection(TAppSettings& s) {
 } // namespace
 
 bool GetDataFolder(char* out) {
+    std::string why;
+    return GetDataFolder(out, why);
+}
+
+bool GetDataFolder(char* out, std::string& why) {
+    why.clear();
     if (!out)
         return false;
     std::string base;
-    if (!GetDataHome(base))
+    if (!GetDataHome(base)) {
+        why = "The data folder can not be found: neither XDG_DATA_HOME nor HOME names an "
+              "absolute folder.";
         return false;
+    }
     std::string folder = base + "/velmora/Tessmark/";
     // Check the length first, so that a path that cannot be used creates nothing.
-    if (folder.size() > kPathCapacity - 1)
+    if (folder.size() > kMaxDataFolderLength) {
+        why = "The data folder path is too long: " + folder;
         return false;
-    if (!EnsureFolders(folder))
+    }
+    if (!EnsureFolders(folder)) {
+        why = "The data folder " + folder + " can not be created: " + std::strerror(errno);
         return false;
+    }
     CopyText(out, kPathCapacity, folder.c_str());
     return true;
+}
+
+bool CanWriteDataFolder(const char* folder, std::string& why) {
+    why.clear();
+    std::string probe = std::string(folder ? folder : "") + ".tessmark-probe-XXXXXX";
+    std::vector<char> name(probe.begin(), probe.end());
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        why = std::string("The data folder ") + (folder ? folder : "") +
+              " can not be written: " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(name.data());
+    return true;
+}
+
+bool BindSettingsFile(char* folder, std::string& why) {
+    if (GetDataFolder(folder, why)) {
+        const std::string path = std::string(folder) + "velmora.ini";
+        if (path.size() <= kMaxPathLength) {
+            SettingsFile.SetPath(path.c_str());
+            return true;
+        }
+        why = "The data folder path is too long: " + std::string(folder);
+    }
+    SettingsFile.Unbind();
+    return false;
 }
 
 void LoadSettings() {
@@ -239,6 +302,7 @@ void LoadSettings() {
 
 void SaveSettings() {
     TAppSettings& s = AppSettings;
+    SettingsFile.BeginUpdate();
     SettingsFile.WriteInt(kSection, "AppFlag", s.AppFlag);
     SettingsFile.WriteBool(kSection, "CaseSensitive", s.CaseSensitive);
     SettingsFile.WriteBool(kSection, "CompareEmpty", s.CompareEmpty);
@@ -281,4 +345,9 @@ void SaveSettings() {
                     sizeof(s.StoredToken));
     WriteConnection(s);
     WriteSignIn(s);
+    if (!SettingsFile.EndUpdate()) {
+        const char* path = SettingsFile.GetPath();
+        DEBUG_LOG(LOG_CRITICAL, "The settings were not saved: %s",
+                  path[0] ? path : "there is no usable data folder for the settings file");
+    }
 }

@@ -3,7 +3,9 @@
 
 #include "CxIniUtil.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum RecordKindMask { rkAddr = 1, rkDate = 2, rkTask = 4, rkNote = 8 };
 
@@ -72,11 +74,30 @@ struct TAppSettings {
 extern TAppSettings AppSettings;
 extern CxIniUtil SettingsFile;
 
+// Room that the data folder's path leaves for the names of the files in it,
+// so that every one of their paths fits 259 characters: the longest names are
+// the helpers' results files ("SFAddrResults-YYYYMMDD-HHMMSS-N.csv") and a
+// temporary file beside a file ("velmora.ini.tmp-XXXXXX").
+constexpr size_t kDataFileNameRoom = 40;
+
 // The per-user data folder with a trailing '/', created on demand (mode 0700):
 // $XDG_DATA_HOME/velmora/Tessmark/, or $HOME/.local/share/velmora/Tessmark/.
 // out holds 260 characters. False when out is null, no base folder is known,
-// a folder cannot be created, or the path would not fit.
+// a folder cannot be created, or the path is longer than 259 characters less
+// kDataFileNameRoom (nothing is created then); why says which for the user,
+// as "The data folder path is too long: <path>".
 bool GetDataFolder(char* out);
+bool GetDataFolder(char* out, std::string& why);
+
+// True when a file can be created in folder; otherwise why says so.
+bool CanWriteDataFolder(const char* folder, std::string& why);
+
+// Binds SettingsFile to "velmora.ini" in the data folder, which it puts into
+// folder (260 characters). Without a usable data folder the settings file is
+// unbound, so the settings read as their defaults and are not written (never
+// into the program folder); false, and why says why.
+bool BindSettingsFile(char* folder, std::string& why);
 
 void LoadSettings();
+// Writes every key in one replacement of the file; a failure is logged.
 void SaveSettings();

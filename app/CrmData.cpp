@@ -62,23 +62,34 @@ const char kSignOutNoFolder[] =
 std::mutex g_signOutHelperMutex;
 std::string g_signOutHelper;
 
-// The data folder, or false when there is none the exchange objects can hold:
-// a cut folder would send the helper's files somewhere else. outcome ends the
-// log line of a refusal ("nothing is loaded").
-bool GetExchangeFolder(char (&folder)[kPathCapacity], const char* outcome) {
-    if (!GetDataFolder(folder)) {
-        DEBUG_LOG(LOG_CRITICAL, "Can not find the data folder; %s.", outcome);
-        return false;
+// The program's own reason why the last load failed, and the helper every
+// kind's load runs instead of its own (for the window tests).
+std::mutex g_loadMutex;
+std::string g_loadFailure;
+std::string g_loadHelper;
+
+// The data folder, or false when there is none the exchange objects can use:
+// a cut folder would send the helper's files somewhere else, and one that
+// cannot be written would fail the helper. why then tells the user why;
+// outcome ends its log line ("nothing is loaded").
+bool GetExchangeFolder(char (&folder)[kPathCapacity], const char* outcome, std::string& why) {
+    if (GetDataFolder(folder, why)) {
+        if (std::strlen(folder) > kExchangeFolderMax)
+            why = std::string("The data folder path is too long: ") + folder;
+        else if (CanWriteDataFolder(folder, why))
+            return true;
     }
-    if (std::strlen(folder) > kExchangeFolderMax) {
-        DEBUG_LOG(LOG_CRITICAL, "The data folder is too long; %s: %s", outcome, folder);
-        return false;
-    }
-    return true;
+    DEBUG_LOG(LOG_CRITICAL, "%s Therefore %s.", why.c_str(), outcome);
+    return false;
 }
 
 void Configure(const KindLoad& kind, const char* folder) {
     ConfigureExchange(*kind.pUtil, AppSettings, folder);
+    {
+        std::lock_guard<std::mutex> lock(g_loadMutex);
+        if (!g_loadHelper.empty())
+            kind.pUtil->SetHelperName(g_loadHelper.c_str());
+    }
     if (kind.pAddrUtil) {
         kind.pAddrUtil->SetAddrAccount(AppSettings.AddrAccount);
         kind.pAddrUtil->SetAddrContact(AppSettings.AddrContact);
@@ -122,7 +133,12 @@ bool LoadCrmData() {
     }
 
     char folder[kPathCapacity] = {};
-    const bool haveFolder = GetExchangeFolder(folder, "nothing is loaded");
+    std::string why;
+    const bool haveFolder = GetExchangeFolder(folder, "nothing is loaded", why);
+    {
+        std::lock_guard<std::mutex> lock(g_loadMutex);
+        g_loadFailure = why;
+    }
     const bool loaded = haveFolder && LoadChosenKinds(folder);
 
     if (!MakeObject(CrmData.AddrDupList) || !MakeObject(CrmData.DateDupList) ||
@@ -159,8 +175,9 @@ void ConfigureExchange(CxSFBaseUtil& util, const TAppSettings& settings, const c
 bool SignOutOfCrm(const TAppSettings& settings, std::string& answer) {
     answer.clear();
     char folder[kPathCapacity] = {};
-    if (!GetExchangeFolder(folder, "nobody is signed out")) {
-        answer = kSignOutNoFolder;
+    std::string why;
+    if (!GetExchangeFolder(folder, "nobody is signed out", why)) {
+        answer = std::string(kSignOutNoFolder) + "\n\n" + why;
         return false;
     }
     CxSFAddrUtil util;
@@ -182,12 +199,40 @@ bool SignOutOfCrm(const TAppSettings& settings, std::string& answer) {
     return signedOut;
 }
 
+std::string LoadFailureReason() {
+    {
+        std::lock_guard<std::mutex> lock(g_loadMutex);
+        if (!g_loadFailure.empty())
+            return g_loadFailure;
+    }
+    const struct {
+        int32_t nMask;
+        const CxSFBaseUtil* pUtil;
+    } kinds[] = {{rkAddr, CrmData.AddrUtil},
+                 {rkDate, CrmData.DateUtil},
+                 {rkTask, CrmData.TaskUtil},
+                 {rkNote, CrmData.NoteUtil}};
+    for (const auto& kind : kinds)
+        if ((AppSettings.AppFlag & kind.nMask) && kind.pUtil && kind.pUtil->GetLastError()[0])
+            return kind.pUtil->GetLastError();
+    return std::string();
+}
+
+void SetLoadHelperName(const char* name) {
+    std::lock_guard<std::mutex> lock(g_loadMutex);
+    g_loadHelper = name ? name : "";
+}
+
 void SetSignOutHelperName(const char* name) {
     std::lock_guard<std::mutex> lock(g_signOutHelperMutex);
     g_signOutHelper = name ? name : "";
 }
 
 void FreeCrmData() {
+    {
+        std::lock_guard<std::mutex> lock(g_loadMutex);
+        g_loadFailure.clear();
+    }
     DestroyObject(CrmData.AddrUtil);
     DestroyObject(CrmData.DateUtil);
     DestroyObject(CrmData.TaskUtil);

@@ -37,6 +37,16 @@ extern TCrmData CrmData;
 // through; CrmData then holds what was built so far.
 bool LoadCrmData();
 
+// Why the last LoadCrmData failed, for the user: the program's own reason
+// (such as "The data folder path is too long: <path>") or else the last error
+// of the first chosen kind whose exchange object has one; empty when nothing
+// said why.
+std::string LoadFailureReason();
+
+// The helper program every kind's load runs, a file name in the program
+// folder; null or empty restores each kind's own. For the window tests.
+void SetLoadHelperName(const char* name);
+
 // Destroys the exchange objects with their records and the duplicate lists
 // (their items are not freed) and leaves all eight pointers null. Safe at any
 // time, also twice or before any load.

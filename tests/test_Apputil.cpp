@@ -2,6 +2,7 @@
 
 #include "Base64.h"
 #include "ConnectionTarget.h"
+#include "CxDebugUtil.h"
 #include "CxText.h"
 #include "TestSupport.h"
 #include "WinUtil.h"
@@ -120,6 +121,36 @@ protected:
     IsolatedHome m_home;
     std::string m_path;
 };
+
+// A whole load and save of every key reads a large file a bounded number of
+// times (once), however many keys there are.
+TEST_F(SettingsTest, LoadAndSaveReadTheFileOnce) {
+    std::string body;
+    for (int i = 0; i < 20000; ++i)
+        body += "Other" + std::to_string(i) + "=" + std::string(40, 'v') + "\n";
+    WriteFileBytes(m_path, "[Other]\n" + body + "[Tessmark]\nUserName=alice\nAppFlag=2\n");
+    const unsigned long before = SettingsFile.GetReadCount();
+    LoadSettings();
+    EXPECT_STREQ(AppSettings.UserName, "alice");
+    EXPECT_EQ(AppSettings.AppFlag, 2);
+    AppSettings.AppFlag = 4;
+    SaveSettings();
+    EXPECT_EQ(SettingsFile.GetReadCount() - before, 1u);
+    EXPECT_EQ(Value("AppFlag"), "4");
+    EXPECT_EQ(Value("Other19999"), std::string(40, 'v'));
+}
+
+// A local org path too long for its field is not used rather than cut to
+// another file's name.
+TEST_F(SettingsTest, ALocalOrgPathThatDoesNotFitIsNotUsed) {
+    const std::string fits = "/orgs/" + std::string(253, 'o');
+    ASSERT_EQ(fits.size(), 259u);
+    for (const auto& [path, want] : {std::pair{fits, fits}, std::pair{fits + "x", std::string()}}) {
+        WriteIni("Connection=LocalOrg\nLocalOrgPath=" + path + "\n");
+        LoadSettings();
+        EXPECT_EQ(std::string(AppSettings.LocalOrgPath), want);
+    }
+}
 
 TEST_F(SettingsTest, FirstStartGivesTheDefaults) {
     LoadSettings();
@@ -632,11 +663,14 @@ TEST_F(DataFolderTest, FolderThatCannotBeCreatedFails) {
     chmod(m_dir.Path("locked").c_str(), 0700);
 }
 
-TEST_F(DataFolderTest, PathMustFitTheBuffer) {
+// The data folder leaves room for the names of its files: one of 219
+// characters is taken, one longer is refused with the reason and nothing made.
+TEST_F(DataFolderTest, PathMustLeaveRoomForItsFiles) {
     const std::string tail = "/velmora/Tessmark/";
-    // A base whose data folder is exactly 259 characters, then one longer.
+    const size_t longest = 259 - kDataFileNameRoom;
+    ASSERT_EQ(longest, 219u);
     const std::string prefix = m_dir.Folder();
-    const size_t fill = 259 - tail.size() - prefix.size();
+    const size_t fill = longest - tail.size() - prefix.size();
     ASSERT_LT(fill, 256u);
     const std::string fits = prefix + std::string(fill, 'a');
     const std::string tooLong = prefix + std::string(fill + 1, 'b');
@@ -646,15 +680,52 @@ TEST_F(DataFolderTest, PathMustFitTheBuffer) {
         std::string got = Call(&ok);
         EXPECT_TRUE(ok);
         EXPECT_EQ(got, fits + tail);
-        EXPECT_EQ(got.size(), 259u);
+        EXPECT_EQ(got.size(), longest);
     }
     {
         ScopedEnv x("XDG_DATA_HOME", tooLong.c_str());
-        bool ok = true;
-        Call(&ok);
-        EXPECT_FALSE(ok);
+        char out[260];
+        std::string why;
+        EXPECT_FALSE(GetDataFolder(out, why));
+        EXPECT_EQ(why, "The data folder path is too long: " + tooLong + tail);
         EXPECT_FALSE(std::filesystem::exists(tooLong)); // nothing was created
     }
+}
+
+// Without a usable data folder the settings are neither read from nor written
+// to any file, the program folder's included: a settings file of 250
+// characters' folder would otherwise have moved there.
+TEST_F(DataFolderTest, WithoutAUsableDataFolderTheSettingsGoNowhere) {
+    const std::string programIni = [] {
+        char folder[260];
+        return GetModuleFolder(nullptr, folder) ? std::string(folder) + "velmora.ini"
+                                                : std::string();
+    }();
+    ASSERT_FALSE(programIni.empty());
+    const bool programIniExisted = std::filesystem::exists(programIni);
+    const std::string programIniBefore = ReadFileBytes(programIni);
+
+    const std::string tail = "/velmora/Tessmark/";
+    const std::string base =
+        m_dir.Folder() + std::string(250 - tail.size() - m_dir.Folder().size(), 'd');
+    ScopedEnv x("XDG_DATA_HOME", base.c_str());
+    std::filesystem::create_directories(base + tail);
+    char folder[260];
+    std::string why;
+    const std::string before = SettingsFile.GetPath();
+    EXPECT_FALSE(BindSettingsFile(folder, why));
+    EXPECT_EQ(why, "The data folder path is too long: " + base + tail);
+    EXPECT_STREQ(SettingsFile.GetPath(), "");
+
+    LoadSettings();
+    EXPECT_EQ(AppSettings.AppFlag, rkAddr); // the defaults
+    CopyText(AppSettings.UserName, "someone@example.com");
+    SaveSettings();
+    EXPECT_EQ(std::filesystem::exists(programIni), programIniExisted);
+    EXPECT_EQ(ReadFileBytes(programIni), programIniBefore);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(m_dir.Folder()))
+        EXPECT_TRUE(e.is_directory()) << e.path();
+    SettingsFile.SetPath(before.c_str());
 }
 
 } // namespace

@@ -90,39 +90,68 @@ TEST(FreeCrmDataTest, HarmlessBeforeAnyLoadAndTwice) {
     ExpectAllNull();
 }
 
-TEST_F(LoadTest, WithoutDataFolderNoKindIsLoaded) {
+// Without a data folder the exchange files can use, nothing runs, and the
+// reason is there for the user.
+TEST_F(LoadTest, WithoutAUsableDataFolderNoKindIsLoadedAndTheReasonIsKept) {
     TempDir dir;
-    // A base whose data folder ("<base>/velmora/Tessmark/") is 257 characters.
-    const std::string dirPath = dir.Path("");
-    const std::string tooLong =
-        dirPath + std::string(257 - std::string("/velmora/Tessmark/").size() - dirPath.size(), 'a');
-    struct Case {
+    const std::string unwritable = dir.Path("unwritable");
+    const bool haveUnwritable = testsupport::MakeUnwritableDataFolder(unwritable);
+    const struct {
         const char* what;
         const char* home;
-        const char* xdg;
-        bool folderKnown;
+        std::string xdg; // empty: unset
+        std::string reason;
+    } cases[] = {
+        {"no home at all", nullptr, "",
+         "The data folder can not be found: neither XDG_DATA_HOME nor HOME names an absolute "
+         "folder."},
+        {"relative folders only", "relative/home", "relative/share",
+         "The data folder can not be found: neither XDG_DATA_HOME nor HOME names an absolute "
+         "folder."},
+        {"a file in its way", nullptr, dir.Path("file"),
+         "The data folder " + dir.Path("file") +
+             "/velmora/Tessmark/ can not be created: "
+             "Not a directory"},
+        {"not writable", nullptr, haveUnwritable ? unwritable : "",
+         "The data folder " + unwritable +
+             "/velmora/Tessmark/ can not be written: "
+             "Permission denied"},
     };
-    const Case cases[] = {
-        {"no home at all", nullptr, nullptr, false},
-        {"relative folders only", "relative/home", "relative/share", false},
-        {"empty folders", "", "", false},
-        // GetDataFolder gives it, but the exchange objects would cut it.
-        {"folder longer than the exchange objects hold", nullptr, tooLong.c_str(), true},
-    };
-    for (const Case& c : cases) {
+    testsupport::WriteFileBytes(dir.Path("file"), "x");
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        if (std::string(c.what) == "not writable" && !haveUnwritable)
+            continue;
         ScopedEnv home("HOME", c.home);
-        ScopedEnv xdg("XDG_DATA_HOME", c.xdg);
-        char folder[260];
-        ASSERT_EQ(GetDataFolder(folder), c.folderKnown);
+        ScopedEnv xdg("XDG_DATA_HOME", c.xdg.empty() ? nullptr : c.xdg.c_str());
         EXPECT_FALSE(LoadCrmData());
+        EXPECT_EQ(LoadFailureReason(), c.reason);
         ExpectBuiltEmptyAndUntouched();
         EXPECT_EQ(WaitMessage(), "idle");
         FreeCrmData();
         ExpectAllNull();
-        FreeCrmData();
-        ExpectAllNull();
+        EXPECT_EQ(LoadFailureReason(), "");
     }
+}
+
+// A data folder of 250 characters would cut the paths of its files (the
+// parameter file with the password and token, the settings file): loading is
+// refused with the reason, and no file is made anywhere below the base.
+TEST_F(LoadTest, ADataFolderTooLongIsRefusedNotCut) {
+    TempDir dir;
+    const std::string tail = "/velmora/Tessmark/";
+    const std::string base =
+        dir.Path("") + std::string(250 - tail.size() - dir.Path("").size(), 'd');
+    const std::string folder = base + tail;
+    ASSERT_EQ(folder.size(), 250u);
+    ScopedEnv xdg("XDG_DATA_HOME", base.c_str());
+    std::filesystem::create_directories(folder); // even an existing one is refused
+
+    EXPECT_FALSE(LoadCrmData());
+    EXPECT_EQ(LoadFailureReason(), "The data folder path is too long: " + folder);
+    EXPECT_EQ(WaitMessage(), "idle");
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Folder()))
+        EXPECT_TRUE(e.is_directory()) << e.path();
 }
 
 TEST_F(LoadTest, NoChosenKindBuildsEverythingAndRunsNothing) {

@@ -243,7 +243,7 @@ TEST_F(WaitWindowTest, OperationsWithoutAWindowChangeNothing) {
     EXPECT_EQ(window->GetMessage(), "");
 }
 
-TEST_F(WaitWindowTest, TextsAreCutToTheirCapacity) {
+TEST_F(WaitWindowTest, MessageIsCutToItsCapacityAPathIsNot) {
     auto window = Start();
     ASSERT_TRUE(window);
 
@@ -254,9 +254,12 @@ TEST_F(WaitWindowTest, TextsAreCutToTheirCapacity) {
     SetWaitMessage(nullptr);
     EXPECT_EQ(window->GetMessage(), std::string(1022, 'm'));
 
-    std::string longPath = m_dir.Folder() + std::string(300, 'p');
-    SetWaitStatusFile(longPath.c_str());
-    EXPECT_EQ(window->GetStatusFile(), longPath.substr(0, 259));
+    // A cut path would name another file: one that does not fit is not followed.
+    const std::string fits = m_dir.Folder() + std::string(259 - m_dir.Folder().size(), 'p');
+    SetWaitStatusFile(fits.c_str());
+    EXPECT_EQ(window->GetStatusFile(), fits);
+    SetWaitStatusFile((fits + "q").c_str());
+    EXPECT_EQ(window->GetStatusFile(), "");
 }
 
 TEST_F(WaitWindowTest, FollowsTheStatusFileOnceTheHelperWritesIt) {

@@ -139,17 +139,19 @@ TEST_F(DebugLogFile, SetLogLevelClampsToTheKnownLevels) {
     }
 }
 
-TEST_F(DebugLogFile, SetLogFolderIgnoresNullAndKeeps259Characters) {
-    log.SetLogFolder(nullptr);
+// A folder that does not fit is refused, never cut to another folder.
+TEST_F(DebugLogFile, SetLogFolderKeepsItsFolderForNullOrOneThatDoesNotFit) {
+    EXPECT_FALSE(log.SetLogFolder(nullptr));
     EXPECT_EQ(log.GetLogPath(), Path());
-    log.SetLogFolder(std::string(300, 'f').c_str());
-    EXPECT_EQ(log.GetLogPath(), std::string(259, 'f') + "appdebug.log");
-    // Cut at a character boundary: 129 two-byte characters fit in 259 bytes.
+    EXPECT_FALSE(log.SetLogFolder(std::string(260, 'f').c_str()));
+    EXPECT_EQ(log.GetLogPath(), Path());
     std::string wide;
     for (int i = 0; i < 200; ++i)
         wide += "\xc3\xa9";
-    log.SetLogFolder(wide.c_str());
-    EXPECT_EQ(log.GetLogPath(), wide.substr(0, 258) + "appdebug.log");
+    EXPECT_FALSE(log.SetLogFolder(wide.c_str()));
+    EXPECT_EQ(log.GetLogPath(), Path());
+    EXPECT_TRUE(log.SetLogFolder(std::string(259, 'f').c_str()));
+    EXPECT_EQ(log.GetLogPath(), std::string(259, 'f') + "appdebug.log");
 }
 
 TEST_F(DebugLogFile, EntriesAreAppendedAsCrLfLinesInLocalTime) {

@@ -1,8 +1,10 @@
+#include "CxDebugUtil.h"
 #include "CxIniUtil.h"
 #include "WinUtil.h"
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -173,6 +175,77 @@ TEST_F(IniTest, WriteKeepsTheFilesCrLfLineEnds) {
     EXPECT_EQ(Get("S", "A", ""), "1");
 }
 
+// CR, LF and CR LF each end a line, alone or mixed; a write keeps the file's
+// first line end and every other line as it stands.
+TEST_F(IniTest, EveryLineEndEndsALine) {
+    const struct {
+        const char* name;
+        const char* file;
+        const char* afterWrite; // the file once B is set to 9
+    } cases[] = {
+        {"LF", "[S]\nA=1\nB=2\n[T]\nA=t\n", "[S]\nA=1\nB=9\n[T]\nA=t\n"},
+        {"CR LF", "[S]\r\nA=1\r\nB=2\r\n[T]\r\nA=t\r\n", "[S]\r\nA=1\r\nB=9\r\n[T]\r\nA=t\r\n"},
+        {"CR", "[S]\rA=1\rB=2\r[T]\rA=t\r", "[S]\rA=1\rB=9\r[T]\rA=t\r"},
+        {"mixed", "[S]\r\nA=1\rB=2\n[T]\n\rA=t", "[S]\r\nA=1\r\nB=9\r\n[T]\r\n\r\nA=t\r\n"},
+        {"no line end at the end", "[S]\nA=1\nB=2\n[T]\nA=t", "[S]\nA=1\nB=9\n[T]\nA=t\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(Path(), c.file);
+        EXPECT_EQ(Get("S", "A", "-"), "1");
+        EXPECT_EQ(Get("S", "B", "-"), "2");
+        EXPECT_EQ(Get("T", "A", "-"), "t");
+        ASSERT_EQ(ini.WriteInt("S", "B", 9), 1);
+        EXPECT_EQ(ReadFileBytes(Path()), c.afterWrite);
+        EXPECT_EQ(Get("S", "A", "-"), "1");
+        EXPECT_EQ(Get("T", "A", "-"), "t");
+    }
+}
+
+// A value is written up to its first CR, LF or zero byte, so that what is
+// written reads back the same; the rest is dropped with a log line that does
+// not show the value.
+TEST_F(IniTest, AValueEndsAtItsFirstLineBreakOrZeroByte) {
+    const struct {
+        const char* name;
+        std::string value;
+        const char* readBack;
+    } cases[] = {
+        {"CR", std::string("left\rright"), "left"},
+        {"LF", std::string("left\nright"), "left"},
+        {"CR LF", std::string("left\r\n[Evil]\r\nright=1"), "left"},
+        {"zero byte", std::string("left\0right", 10), "left"},
+        {"first character", std::string("\nright"), ""},
+        {"plain", std::string("whole value"), "whole value"},
+    };
+    testsupport::TempDir logDir;
+    const std::string logPath = DebugLog.GetLogPath();
+    DebugLog.SetLogFolder(logDir.Folder().c_str());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(logDir.Path("appdebug.log"));
+        ASSERT_EQ(ini.WriteString("S", "Secret", c.value.data(), c.value.size()), 1);
+        EXPECT_EQ(Get("S", "Secret", "-"), c.readBack);
+        EXPECT_EQ(ReadFileBytes(Path()), std::string("[S]\nSecret=") + c.readBack + "\n");
+        EXPECT_EQ(Get("Evil", "right", "none"), "none");
+        const std::string log = ReadFileBytes(logDir.Path("appdebug.log"));
+        const bool cut = c.value != c.readBack;
+        EXPECT_EQ(log.find("Secret in section [S]") != std::string::npos, cut) << log;
+        EXPECT_EQ(log.find("right"), std::string::npos) << log;
+    }
+    DebugLog.SetLogFolder(logPath.substr(0, logPath.size() - std::strlen("appdebug.log")).c_str());
+}
+
+// Lines are kept as they stand, a zero byte in another line included; the
+// zero byte ends what is read of its line.
+TEST_F(IniTest, AZeroByteInTheFileEndsItsLinesTextAndSurvivesAWrite) {
+    const std::string file = std::string("[S]\nA=ab\0cd\nB=1\n", 16);
+    WriteFileBytes(Path(), file);
+    EXPECT_EQ(Get("S", "A", "-"), "ab");
+    ASSERT_EQ(ini.WriteInt("S", "B", 2), 1);
+    EXPECT_EQ(ReadFileBytes(Path()), std::string("[S]\nA=ab\0cd\nB=2\n", 16));
+}
+
 TEST_F(IniTest, ValueWithLineBreakCannotAddLines) {
     WriteFileBytes(Path(), "[S]\nA=1\n");
     EXPECT_EQ(ini.WriteString("S", "A", "x\n[Evil]\nInjected=1"), 1);
@@ -221,6 +294,85 @@ TEST_F(IniTest, WriteThatCannotReplaceTheFileFailsAndKeepsIt) {
     EXPECT_EQ(ini.WriteString("S", "A", "1"), 0);
     EXPECT_TRUE(std::filesystem::is_directory(Path()));
     EXPECT_EQ(Get("S", "A", "def"), "def");
+}
+
+// A write through a symbolic link replaces the file it points to, with mode
+// 0600, and the link stays a link; a link that points nowhere yet gets its
+// file, unless the file's folder is missing too.
+TEST_F(IniTest, WriteThroughASymbolicLinkReplacesItsTarget) {
+    std::filesystem::create_directory(dir.Path("real"));
+    const struct {
+        const char* name;
+        const char* linkTo;     // as the link holds it
+        const char* targetPath; // the file it names, below dir; null: none can be made
+        const char* before;     // the target's text first; null: no target
+    } cases[] = {
+        {"relative", "real/settings.ini", "real/settings.ini", "[S]\nA=1\n"},
+        {"absolute", nullptr, "real/abs.ini", "[S]\nA=1\n"},
+        {"through a second link", "hop.ini", "real/hop-target.ini", "[S]\nA=1\n"},
+        {"dangling", "real/new.ini", "real/new.ini", nullptr},
+        {"dangling, no folder", "missing/new.ini", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(Path());
+        std::filesystem::remove(dir.Path("hop.ini"));
+        const std::string linkTo = c.linkTo ? c.linkTo : dir.Path(c.targetPath);
+        if (std::string(c.name) == "through a second link")
+            std::filesystem::create_symlink("real/hop-target.ini", dir.Path("hop.ini"));
+        std::filesystem::create_symlink(linkTo, Path());
+        if (c.before)
+            WriteFileBytes(dir.Path(c.targetPath), c.before);
+
+        EXPECT_EQ(Get("S", "A", "-"), c.before ? "1" : "-");
+        EXPECT_EQ(ini.WriteString("S", "A", "2"), c.targetPath ? 1 : 0);
+        EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+        EXPECT_EQ(std::filesystem::read_symlink(Path()).string(), linkTo);
+        if (c.targetPath) {
+            EXPECT_EQ(ReadFileBytes(dir.Path(c.targetPath)), "[S]\nA=2\n");
+            struct stat st {};
+            ASSERT_EQ(stat(dir.Path(c.targetPath).c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u);
+            EXPECT_EQ(Get("S", "A", "-"), "2");
+        }
+    }
+    // Nothing was left beside the link or the targets.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Folder()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"abs.ini", "hop-target.ini", "new.ini", "real",
+                                               "settings.ini", "test.ini"}));
+}
+
+// The file is read once for any number of keys while it is unchanged, and
+// again once another program changed it; an update writes it once.
+TEST_F(IniTest, TheFileIsReadOnceWhileItIsUnchanged) {
+    WriteSample();
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(Get("Tessmark", "UserName", "-"), "alice");
+    EXPECT_EQ(ini.GetReadCount(), 1u);
+    ASSERT_EQ(ini.WriteString("Tessmark", "UserName", "carol"), 1);
+    EXPECT_EQ(Get("Tessmark", "UserName", "-"), "carol");
+    EXPECT_EQ(ini.GetReadCount(), 1u); // the file it wrote is the one it knows
+
+    // Another program's change, even one of the same size, is seen.
+    std::string text = ReadFileBytes(Path());
+    text.replace(text.find("carol"), 5, "erica");
+    WriteFileBytes(Path(), text);
+    EXPECT_EQ(Get("Tessmark", "UserName", "-"), "erica");
+    EXPECT_EQ(ini.GetReadCount(), 2u);
+
+    struct stat before {};
+    ASSERT_EQ(stat(Path().c_str(), &before), 0);
+    ini.BeginUpdate();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(ini.WriteInt("Tessmark", ("Key" + std::to_string(i)).c_str(), i), 1);
+    EXPECT_EQ(ReadFileBytes(Path()), text); // nothing is written before the end
+    EXPECT_EQ(ini.EndUpdate(), 1);
+    EXPECT_EQ(ini.GetInt("Tessmark", "Key19", -1), 19);
+    EXPECT_EQ(ini.GetInt("Other", "UserName", -1), 0); // "bob" reads as 0
+    EXPECT_EQ(ini.GetReadCount(), 2u);
 }
 
 TEST(IniPath, WithoutFolderTheFileLiesInTheProgramFolder) {

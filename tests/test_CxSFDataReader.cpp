@@ -226,8 +226,10 @@ TEST_F(RunnerTest, DeleteExchangeFilesTakesOnlyItsTwoFiles) {
     runner->DeleteExchangeFiles(); // nothing left to delete: no harm
 }
 
-TEST(RunnerSetters, CutTo259AndIgnoreAMissingText) {
-    using Setter = void (CxSFDataReader::*)(const char*);
+// A text that does not fit is refused, never cut to another name; a run is
+// then refused too, until the member is set again.
+TEST(RunnerSetters, RefuseWhatDoesNotFitAndIgnoreAMissingText) {
+    using Setter = bool (CxSFDataReader::*)(const char*);
     using Getter = const char* (CxSFDataReader::*)() const;
     const std::pair<Setter, Getter> members[] = {
         {&CxSFDataReader::SetProgramName, &CxSFDataReader::GetProgramName},
@@ -238,11 +240,15 @@ TEST(RunnerSetters, CutTo259AndIgnoreAMissingText) {
     CxSFDataReader runner;
     EXPECT_EQ(runner.GetTimeout(), 1800000u);
     for (const auto& [set, get] : members) {
-        (runner.*set)(std::string(300, 'x').c_str());
+        EXPECT_TRUE((runner.*set)(std::string(259, 'x').c_str()));
         EXPECT_EQ(std::string((runner.*get)()), std::string(259, 'x'));
-        (runner.*set)(nullptr);
+        EXPECT_TRUE((runner.*set)(nullptr));
         EXPECT_EQ(std::string((runner.*get)()), std::string(259, 'x'));
-        (runner.*set)("SFAddr.dat");
+        EXPECT_FALSE((runner.*set)(std::string(260, 'x').c_str()));
+        EXPECT_STREQ((runner.*get)(), "");
+        EXPECT_EQ(runner.RunHelper(), hrNotStarted);
+        EXPECT_EQ(runner.GetErrorNumber(), ENAMETOOLONG);
+        EXPECT_TRUE((runner.*set)("SFAddr.dat"));
         EXPECT_STREQ((runner.*get)(), "SFAddr.dat");
     }
     runner.SetFolder(""); // nothing to delete at its end

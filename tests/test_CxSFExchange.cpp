@@ -238,11 +238,12 @@ TEST_F(ExchangeRoundTrip, TheConnectionIsSentOnlyWithAKind) {
         {"null kind", true, nullptr, "https://login.salesforce.com", {}},
         {"local org", true, "local", "/orgs/demo.db", {{1013, "local"}, {1014, "/orgs/demo.db"}}},
         {"local org from the helper's settings", true, "local", "", {{1013, "local"}, {1014, ""}}},
-        {"cut to 259 bytes",
+        // A cut path would name another org.
+        {"a path that does not fit is not sent",
          true,
          "local",
          longTarget,
-         {{1013, "local"}, {1014, "/" + std::string(257, 'o')}}},
+         {{1013, "local"}, {1014, ""}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -431,7 +432,9 @@ TEST_F(ExchangeRoundTrip, ALoadFailsWhenTheHelperDoesAndNeverShowsOldOrPartialDa
          "The data file {dir}SFAddr.dat is missing or incomplete", true},
         {"no data", kTool, "", 0, "The data file {dir}SFAddr.dat is missing or incomplete", true},
         {"parameter file", kTool, "DataFrom=good.dat\n", 0,
-         "The parameter file {dir}SFAddrParam.dat could not be written", false},
+         "The parameter file {dir}SFAddrParam.dat could not be written: Is a directory", false},
+        {"stopped on request", kTool, "DataFrom=good.dat\nExitStatus=6\n", 0,
+         "The helper program tessmark_test_helper was stopped on request.", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -459,6 +462,33 @@ TEST_F(ExchangeRoundTrip, ALoadFailsWhenTheHelperDoesAndNeverShowsOldOrPartialDa
         EXPECT_NE(log.Line(error).find("!!!"), std::string::npos) << log.Text();
         EXPECT_TRUE(log.Has("Failed to load SalesForce Contacts information."));
         EXPECT_EQ(s.Runs(), c.helperRuns ? 1u : 0u);
+    }
+}
+
+// A data folder whose files' paths would not fit 259 characters is refused
+// whole: no parameter file (password and token) under a cut name, no run.
+TEST_F(ExchangeRoundTrip, ADataFolderTooLongForItsFilesIsRefusedNotCut) {
+    for (size_t length : {245u, 250u, 255u, 256u, 300u}) {
+        SCOPED_TRACE(length);
+        TempDir dir;
+        const size_t fill = length - 2 - dir.Folder().size(); // two folders, two separators
+        const std::string folder = dir.Folder() + std::string(fill / 2, 'd') + "/" +
+                                   std::string(fill - fill / 2, 'e') + "/";
+        ASSERT_EQ(folder.size(), length);
+        std::filesystem::create_directories(folder);
+        CxSFAddrUtil util;
+        util.SetDataFolder(folder.c_str());
+        util.SetHelperName(kTool);
+        util.SetPassword("demo");
+        util.SetToken("DEMOTOKEN");
+        log.Reset();
+
+        EXPECT_FALSE(util.Load());
+        EXPECT_EQ(std::string(util.GetLastError()), "The data folder path is too long: " + folder);
+        EXPECT_NE(log.Line("The data folder path is too long: " + folder).find("!!!"),
+                  std::string::npos);
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Folder()))
+            EXPECT_TRUE(e.is_directory()) << e.path();
     }
 }
 
@@ -580,7 +610,7 @@ TEST_F(ExchangeRoundTrip, AFailedSubmitKeepsTheMarks) {
          "The helper program tessmark_test_helper ended with exit status 3", 2},
         {"data file", kTool, "", "SFAddr.dat", "Can not save information to temperary file.", 1},
         {"parameter file", kTool, "", "SFAddrParam.dat",
-         "The parameter file {dir}SFAddrParam.dat could not be written", 1},
+         "The parameter file {dir}SFAddrParam.dat could not be written: Is a directory", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

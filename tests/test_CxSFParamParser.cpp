@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -209,9 +210,18 @@ TEST(CxSFParamParser, PathHandlingAndFailures) {
     EXPECT_FALSE(none.SaveParams(dir.Path("missing/param.dat").c_str()));
     EXPECT_FALSE(none.SaveParams(dir.Folder().c_str())); // a folder is in the way
 
-    std::string longPath(400, 'p');
-    CxSFParamParser cut(longPath.c_str());
-    EXPECT_EQ(std::strlen(cut.GetPath()), 259u);
+    // A path that does not fit is refused, never cut to another file's name.
+    const std::string longPath = dir.Folder() + std::string(260 - dir.Folder().size(), 'p');
+    CxSFParamParser refused(longPath.c_str());
+    EXPECT_STREQ(refused.GetPath(), "");
+    errno = 0;
+    EXPECT_FALSE(refused.SaveParams());
+    EXPECT_EQ(errno, ENAMETOOLONG);
+    CxSFParamParser later;
+    ASSERT_TRUE(later.SetParam(1002, ptText, "secret"));
+    EXPECT_FALSE(later.SaveParams(longPath.c_str()));
+    EXPECT_EQ(errno, ENAMETOOLONG);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Folder()));
 
     // An empty path keeps the stored one.
     std::string path = dir.Path("p.dat");

@@ -404,33 +404,42 @@ TEST(NoteFile, ThreeNotesAre28Bytes) {
     EXPECT_EQ(expected.size(), 28u);
 }
 
-TEST(BaseSettings, SettersEmptyOnNullOrEmptyAndCutAt255) {
+// Texts are cut to 255 characters at a character boundary; paths and file
+// names are never cut (that would name another file): one that does not fit
+// empties the member.
+TEST(BaseSettings, SettersEmptyOnNullOrEmptyAndCutTextsAt255) {
     CxSFNoteUtil util;
     using Setter = void (CxSFBaseUtil::*)(const char*);
     using Getter = const char* (CxSFBaseUtil::*)() const;
-    const std::vector<std::pair<Setter, Getter>> members = {
-        {&CxSFBaseUtil::SetUserName, &CxSFBaseUtil::GetUserName},
-        {&CxSFBaseUtil::SetPassword, &CxSFBaseUtil::GetPassword},
-        {&CxSFBaseUtil::SetToken, &CxSFBaseUtil::GetToken},
-        {&CxSFBaseUtil::SetDataFolder, &CxSFBaseUtil::GetDataFolder},
-        {&CxSFBaseUtil::SetLogLocation, &CxSFBaseUtil::GetLogLocation},
-        {&CxSFBaseUtil::SetDataFileName, &CxSFBaseUtil::GetDataFileName},
-        {&CxSFBaseUtil::SetParamFileName, &CxSFBaseUtil::GetParamFileName},
-        {&CxSFBaseUtil::SetErrorFileName, &CxSFBaseUtil::GetErrorFileName},
-        {&CxSFBaseUtil::SetStatusFileName, &CxSFBaseUtil::GetStatusFileName},
+    const struct {
+        Setter set;
+        Getter get;
+        bool path;
+    } members[] = {
+        {&CxSFBaseUtil::SetUserName, &CxSFBaseUtil::GetUserName, false},
+        {&CxSFBaseUtil::SetPassword, &CxSFBaseUtil::GetPassword, false},
+        {&CxSFBaseUtil::SetToken, &CxSFBaseUtil::GetToken, false},
+        {&CxSFBaseUtil::SetDataFolder, &CxSFBaseUtil::GetDataFolder, true},
+        {&CxSFBaseUtil::SetLogLocation, &CxSFBaseUtil::GetLogLocation, true},
+        {&CxSFBaseUtil::SetDataFileName, &CxSFBaseUtil::GetDataFileName, true},
+        {&CxSFBaseUtil::SetParamFileName, &CxSFBaseUtil::GetParamFileName, true},
+        {&CxSFBaseUtil::SetErrorFileName, &CxSFBaseUtil::GetErrorFileName, true},
+        {&CxSFBaseUtil::SetStatusFileName, &CxSFBaseUtil::GetStatusFileName, true},
     };
     // 254 bytes and a two-byte character: the character does not fit whole.
     const std::string longText = std::string(254, 'a') + "\xC3\xA9" + "tail";
-    for (const auto& [set, get] : members) {
-        (util.*set)("value");
-        EXPECT_STREQ((util.*get)(), "value");
-        (util.*set)(longText.c_str());
-        EXPECT_EQ(std::string((util.*get)()), std::string(254, 'a'));
-        (util.*set)("");
-        EXPECT_STREQ((util.*get)(), "");
-        (util.*set)("again");
-        (util.*set)(nullptr);
-        EXPECT_STREQ((util.*get)(), "");
+    for (const auto& m : members) {
+        (util.*m.set)("value");
+        EXPECT_STREQ((util.*m.get)(), "value");
+        (util.*m.set)(longText.c_str());
+        EXPECT_EQ(std::string((util.*m.get)()), m.path ? "" : std::string(254, 'a'));
+        (util.*m.set)(std::string(255, 'b').c_str());
+        EXPECT_EQ(std::string((util.*m.get)()), std::string(255, 'b'));
+        (util.*m.set)("");
+        EXPECT_STREQ((util.*m.get)(), "");
+        (util.*m.set)("again");
+        (util.*m.set)(nullptr);
+        EXPECT_STREQ((util.*m.get)(), "");
     }
     util.SetLogLevel(1);
     util.SetDebugEnabled(true);

@@ -67,8 +67,8 @@ std::mutex g_loadHookMutex;
 std::function<bool()> g_loadHook;
 
 // The debug log goes to the data folder. Without one it goes to the program
-// folder, beside the settings file used then, and says so.
-void ConfigureDebugLog(const char* dataFolder) {
+// folder and says why; the settings are then neither read nor saved.
+void ConfigureDebugLog(const char* dataFolder, const std::string& why) {
     char folder[kPathCapacity] = {};
     if (dataFolder)
         CopyText(folder, dataFolder);
@@ -79,12 +79,11 @@ void ConfigureDebugLog(const char* dataFolder) {
     DebugLog.SetLogLevel(AppSettings.LogLevel);
     if (!dataFolder) {
         std::fprintf(stderr,
-                     "Tessmark: the data folder can not be found; settings file: %s, debug log "
-                     "folder: %s\n",
-                     SettingsFile.GetPath(), folder);
-        DEBUG_LOG(LOG_CRITICAL,
-                  "Can not find the data folder. Settings file: %s, debug log folder: %s",
-                  SettingsFile.GetPath(), folder);
+                     "Tessmark: %s The settings are neither read nor saved; debug log folder: "
+                     "%s\n",
+                     why.c_str(), folder);
+        DEBUG_LOG(LOG_CRITICAL, "%s The settings are neither read nor saved; debug log folder: %s",
+                  why.c_str(), folder);
     }
 }
 
@@ -201,16 +200,10 @@ void TfmMain::FormCreate() {
         AppInstance = dlopen(nullptr, RTLD_LAZY);
 
     char folder[kPathCapacity] = {};
-    const bool haveFolder = GetDataFolder(folder);
-    if (haveFolder) {
-        char path[kPathCapacity];
-        int len = std::snprintf(path, sizeof(path), "%svelmora.ini", folder);
-        // A cut path would name another file: keep the default one then.
-        if (len > 0 && static_cast<size_t>(len) < sizeof(path))
-            SettingsFile.SetPath(path);
-    }
+    std::string why;
+    const bool haveFolder = BindSettingsFile(folder, why);
     LoadSettings();
-    ConfigureDebugLog(haveFolder ? folder : nullptr);
+    ConfigureDebugLog(haveFolder ? folder : nullptr, why);
 
     InstallQtWaitView();
     CreatePages();

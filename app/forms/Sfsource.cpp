@@ -48,22 +48,6 @@ template <size_t N> QString FieldText(const char (&field)[N]) {
     return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
 }
 
-// The helper's reason why loading failed: the last error of the first chosen
-// kind whose exchange object has one; empty when none said why.
-std::string LoadFailureReason() {
-    const struct {
-        int32_t nMask;
-        CxSFBaseUtil* pUtil;
-    } kinds[] = {{rkAddr, CrmData.AddrUtil},
-                 {rkDate, CrmData.DateUtil},
-                 {rkTask, CrmData.TaskUtil},
-                 {rkNote, CrmData.NoteUtil}};
-    for (const auto& kind : kinds)
-        if ((AppSettings.AppFlag & kind.nMask) && kind.pUtil && kind.pUtil->GetLastError()[0])
-            return kind.pUtil->GetLastError();
-    return std::string();
-}
-
 QLabel* NewLabel(QWidget* parent, const char* name, const char* text) {
     return Named(new QLabel(Utf8(text), parent), name);
 }
@@ -271,7 +255,7 @@ bool TfmSFSource::Load() {
     }
     if (!loaded) {
         std::string message = kRetrieveFailed;
-        const std::string reason = LoadFailureReason();
+        const std::string reason = ::LoadFailureReason();
         if (!reason.empty())
             message += "\n\n" + reason;
         ShowMessageBox(this, message.c_str(), "Error", MessageIcon::Information,

@@ -27,6 +27,18 @@ void SetMember(char (&member)[256], const char* text) {
     CopyText(member, (text && *text) ? text : "");
 }
 
+// The same for a path or file name, which is never cut (that would name
+// another file): one that does not fit empties the member; false then.
+bool SetPathMember(char (&member)[256], const char* text) {
+    if (CopyWholeText(member, (text && *text) ? text : ""))
+        return true;
+    DEBUG_LOG(LOG_CRITICAL, "A path that is too long was refused: %s", text);
+    return false;
+}
+
+// The exit status with which a helper ends when it was asked to stop.
+constexpr int kHelperExitStopped = 6;
+
 const char kStatusSection[] = "Status";
 const char kSubmitSection[] = "Submit";
 const char kSaveFailed[] = "Can not save information to temperary file.";
@@ -76,6 +88,8 @@ std::string RunFailureText(int result, const CxSFDataReader& runner) {
     case hrTimedOut:
         return head + " did not finish within " + DurationText(runner.GetTimeout());
     case hrExitStatus:
+        if (runner.GetExitStatus() == kHelperExitStopped)
+            return head + " was stopped on request.";
         return head + " ended with exit status " + std::to_string(runner.GetExitStatus());
     case hrSignalled:
         return head + " was ended by signal " + std::to_string(runner.GetSignal());
@@ -105,29 +119,37 @@ std::string JoinFolderFile(const char* folder, const char* fileName) {
 
 CxSFDataReader::CxSFDataReader()
     : m_szProgramName{}, m_szFolder{}, m_szParamFileName{}, m_szDataFileName{},
-      m_nTimeoutMs(kDefaultTimeoutMs), m_nPid(0), m_nExitStatus(0), m_nSignal(0),
-      m_nErrorNumber(0) {}
+      m_nTimeoutMs(kDefaultTimeoutMs), m_nPid(0), m_nExitStatus(0), m_nSignal(0), m_nErrorNumber(0),
+      m_nRefused(0) {}
 
 CxSFDataReader::~CxSFDataReader() {
     StopHelper();
     DeleteExchangeFiles();
 }
 
-void CxSFDataReader::SetProgramName(const char* text) {
-    if (text)
-        CopyText(m_szProgramName, text);
+bool CxSFDataReader::SetText(char (&member)[260], unsigned bit, const char* text) {
+    if (!text)
+        return true;
+    if (CopyWholeText(member, text)) {
+        m_nRefused &= ~bit;
+        return true;
+    }
+    m_nRefused |= bit;
+    DEBUG_LOG(LOG_CRITICAL, "The helper runner refused a path that is too long: %s", text);
+    return false;
 }
-void CxSFDataReader::SetFolder(const char* text) {
-    if (text)
-        CopyText(m_szFolder, text);
+
+bool CxSFDataReader::SetProgramName(const char* text) {
+    return SetText(m_szProgramName, 1, text);
 }
-void CxSFDataReader::SetParamFileName(const char* text) {
-    if (text)
-        CopyText(m_szParamFileName, text);
+bool CxSFDataReader::SetFolder(const char* text) {
+    return SetText(m_szFolder, 2, text);
 }
-void CxSFDataReader::SetDataFileName(const char* text) {
-    if (text)
-        CopyText(m_szDataFileName, text);
+bool CxSFDataReader::SetParamFileName(const char* text) {
+    return SetText(m_szParamFileName, 4, text);
+}
+bool CxSFDataReader::SetDataFileName(const char* text) {
+    return SetText(m_szDataFileName, 8, text);
 }
 
 std::string CxSFDataReader::ParamFilePath() const {
@@ -163,8 +185,8 @@ int CxSFDataReader::RunHelper() {
     DEBUG_LOG(LOG_NORMAL, "Executing command: %s", command.c_str());
 
     pid_t pid = 0;
-    int rc = ENOENT;
-    if (haveFolder && m_szProgramName[0])
+    int rc = m_nRefused ? ENAMETOOLONG : ENOENT;
+    if (haveFolder && m_szProgramName[0] && !m_nRefused)
         rc = SpawnHelperProcess(std::string(folder) + m_szProgramName,
                                 {m_szProgramName, ParamFilePath()}, folder, &pid);
     if (rc != 0) {
@@ -256,6 +278,9 @@ bool CxSFBaseUtil::Load() {
 }
 
 bool CxSFBaseUtil::Clear() {
+    // Without a folder the names would point into the current directory.
+    if (!m_szDataFolder[0])
+        return true;
     // The helper leaves its progress and error files behind; a new run starts without them.
     if (m_szStatusFileName[0])
         unlink(DataPath(m_szStatusFileName).c_str());
@@ -281,13 +306,15 @@ bool CxSFBaseUtil::AddKindParams(CxSFParamParser& /*params*/) const {
 }
 
 void CxSFBaseUtil::SetHelperName(const char* text) {
-    if (text)
-        CopyText(m_szHelperName, text);
+    if (text && !CopyWholeText(m_szHelperName, text))
+        DEBUG_LOG(LOG_CRITICAL, "A helper program name that is too long was refused: %s", text);
 }
 
 void CxSFBaseUtil::SetConnection(const char* kind, const char* target) {
     CopyText(m_szConnectionKind, kind ? kind : "");
-    CopyText(m_szConnectionTarget, target ? target : "");
+    // A local org's path cut short would name another file.
+    if (!CopyWholeText(m_szConnectionTarget, target))
+        DEBUG_LOG(LOG_CRITICAL, "A connection target that is too long was refused: %s", target);
 }
 
 void CxSFBaseUtil::SetSignInMethod(const char* method) {
@@ -305,7 +332,7 @@ void CxSFBaseUtil::SetCallbackUrl(const char* text) {
 void CxSFBaseUtil::SetKind(int kind, const char* helperName, const char* stateFileName) {
     m_nKind = kind;
     SetHelperName(helperName);
-    SetMember(m_szStateFileName, stateFileName);
+    SetPathMember(m_szStateFileName, stateFileName);
 }
 
 CxSFDataReader* CxSFBaseUtil::KindRunner(int kind, bool make) {
@@ -331,6 +358,21 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
     CxSFDataReader* runner = KindRunner(m_nKind);
     if (!runner || !m_szHelperName[0] || !m_szParamFileName[0]) {
         SetError("No helper program is set for these records.");
+        return false;
+    }
+    // Every file of the exchange must have a path that fits; none is cut.
+    if (!m_szDataFolder[0] && m_sRefusedFolder.empty()) {
+        SetError("No data folder is set for these records.");
+        return false;
+    }
+    bool fits = m_sRefusedFolder.empty();
+    for (const char* name : {m_szParamFileName, m_szDataFileName, m_szErrorFileName,
+                             m_szStatusFileName, m_szStateFileName})
+        fits = fits && DataPath(name).size() <= kMaxPathLength;
+    if (!fits) {
+        SetError((std::string("The data folder path is too long: ") +
+                  (m_sRefusedFolder.empty() ? m_szDataFolder : m_sRefusedFolder.c_str()))
+                     .c_str());
         return false;
     }
 
@@ -363,7 +405,8 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
         // A parameter file of an earlier request must never drive this run.
         unlink(paramPath.c_str());
         if (!filled || !params.SaveParams(paramPath.c_str())) {
-            SetError(("The parameter file " + paramPath + " could not be written").c_str());
+            const std::string why = filled ? std::string(": ") + std::strerror(errno) : "";
+            SetError(("The parameter file " + paramPath + " could not be written" + why).c_str());
             return false;
         }
     }
@@ -467,7 +510,7 @@ void CxSFBaseUtil::ReadSubmitReport() {
 }
 
 void CxSFBaseUtil::RequestStopIfRunning() {
-    if (!m_szStateFileName[0])
+    if (!m_szStateFileName[0] || !m_szDataFolder[0])
         return;
     PathIni ini(DataPath(m_szStateFileName));
     if (ini.GetInt(kStatusSection, "Running", 0) == 0)
@@ -558,22 +601,25 @@ void CxSFBaseUtil::SetToken(const char* text) {
     SetMember(m_szToken, text);
 }
 void CxSFBaseUtil::SetDataFolder(const char* text) {
-    SetMember(m_szDataFolder, text);
+    if (SetPathMember(m_szDataFolder, text))
+        m_sRefusedFolder.clear();
+    else
+        m_sRefusedFolder = text;
 }
 void CxSFBaseUtil::SetLogLocation(const char* text) {
-    SetMember(m_szLogLocation, text);
+    SetPathMember(m_szLogLocation, text);
 }
 void CxSFBaseUtil::SetDataFileName(const char* text) {
-    SetMember(m_szDataFileName, text);
+    SetPathMember(m_szDataFileName, text);
 }
 void CxSFBaseUtil::SetParamFileName(const char* text) {
-    SetMember(m_szParamFileName, text);
+    SetPathMember(m_szParamFileName, text);
 }
 void CxSFBaseUtil::SetErrorFileName(const char* text) {
-    SetMember(m_szErrorFileName, text);
+    SetPathMember(m_szErrorFileName, text);
 }
 void CxSFBaseUtil::SetStatusFileName(const char* text) {
-    SetMember(m_szStatusFileName, text);
+    SetPathMember(m_szStatusFileName, text);
 }
 
 std::string CxSFBaseUtil::DataPath(const char* fileName) const {

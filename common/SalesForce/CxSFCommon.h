@@ -87,7 +87,8 @@ public:
     virtual bool WriteDataFile(const char* fileName = nullptr);
 
     // One round trip with the kind's helper for the current request: writes the
-    // parameter file, runs the helper and reads its error file. False when the
+    // parameter file, runs the helper and reads its error file. False when a
+    // file of the exchange would have a path of more than 259 characters or the
     // parameter file could not be written (the helper is then not run) or the
     // helper did not run to a clean end; HasError and GetLastError tell why.
     bool ExchangeWithHelper();
@@ -108,6 +109,9 @@ public:
     void SetUserName(const char* text);
     void SetPassword(const char* text);
     void SetToken(const char* text);
+    // The same for the folder and the file names, which are never cut: a text
+    // of more than 255 characters empties the member, and a data folder refused
+    // so makes every exchange fail with "The data folder path is too long".
     void SetDataFolder(const char* text);
     void SetLogLocation(const char* text);
     void SetDataFileName(const char* text);
@@ -117,13 +121,15 @@ public:
     void SetLogLevel(int32_t level) { m_nLogLevel = level; }
     void SetDebugEnabled(bool enabled) { m_bDebugEnabled = enabled; }
     // The helper's file name in the program folder (the kind's own at
-    // construction), cut to 259 characters; null leaves it.
+    // construction), at most 259 characters (a longer one empties it); null
+    // leaves it.
     void SetHelperName(const char* text);
     // How long a helper run may take; 30 minutes at construction.
     void SetHelperTimeout(uint32_t ms) { m_nHelperTimeoutMs = ms; }
     // What the helper connects to: kind "salesforce" with the login address
     // (no trailing '/') or "local" with the local org's path (possibly empty).
-    // Each text is cut to 259 characters, null is taken as empty. While the
+    // Null is taken as empty; a target of more than 259 characters is refused
+    // (left empty), the kind is cut to 259 characters. While the
     // kind is empty (as at construction) neither is sent, and the helper goes
     // by its own settings file.
     void SetConnection(const char* kind, const char* target);
@@ -248,6 +254,7 @@ protected:
     char m_szResultsFile[1024];
     char m_szFirstError[1024];
     int32_t m_nErrorCount;
+    std::string m_sRefusedFolder; // the last data folder refused as too long
 
 private:
     void ClearSubmitReport();

@@ -29,11 +29,13 @@ public:
     CxSFDataReader(const CxSFDataReader&) = delete;
     CxSFDataReader& operator=(const CxSFDataReader&) = delete;
 
-    // Each copies its text, cut to 259 characters; null leaves the member.
-    void SetProgramName(const char* text);
-    void SetFolder(const char* text);
-    void SetParamFileName(const char* text);
-    void SetDataFileName(const char* text);
+    // Each copies its text whole; null leaves the member. A text of more than
+    // 259 characters is refused (false): the member is emptied and the next
+    // run fails to start (ENAMETOOLONG) until it is set again.
+    bool SetProgramName(const char* text);
+    bool SetFolder(const char* text);
+    bool SetParamFileName(const char* text);
+    bool SetDataFileName(const char* text);
     void SetTimeout(uint32_t ms) { m_nTimeoutMs = ms; }
 
     const char* GetProgramName() const { return m_szProgramName; }
@@ -68,6 +70,7 @@ public:
 
 private:
     int Outcome(int status);
+    bool SetText(char (&member)[260], unsigned bit, const char* text);
 
     char m_szProgramName[260];
     char m_szFolder[260];
@@ -78,4 +81,5 @@ private:
     int m_nExitStatus;
     int m_nSignal;
     int m_nErrorNumber;
+    unsigned m_nRefused; // one bit per member whose last text did not fit
 };

@@ -3,6 +3,7 @@
 #include "CxFile.h"
 #include "CxText.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -161,9 +162,9 @@ std::string CxSFParamParser::Utf16ToUtf8(const std::u16string& text, size_t maxB
     return out;
 }
 
-CxSFParamParser::CxSFParamParser(const char* path) : m_szPath{} {
+CxSFParamParser::CxSFParamParser(const char* path) : m_szPath{}, m_bPathRefused(false) {
     if (path && *path)
-        CopyText(m_szPath, path);
+        m_bPathRefused = !CopyWholeText(m_szPath, path);
 }
 
 CxSFParamParser::~CxSFParamParser() {
@@ -228,9 +229,16 @@ bool CxSFParamParser::SetParam(int32_t tag, int32_t type, const void* pValue) {
 
 bool CxSFParamParser::SaveParams(const char* path) {
     if (path && *path)
-        CopyText(m_szPath, path);
-    if (!m_szPath[0])
+        m_bPathRefused = !CopyWholeText(m_szPath, path);
+    // A cut path would put the password and token into another file.
+    if (m_bPathRefused) {
+        errno = ENAMETOOLONG;
         return false;
+    }
+    if (!m_szPath[0]) {
+        errno = ENOENT;
+        return false;
+    }
 
     // Written under a temporary name created 0600 and renamed into place, so
     // the file is never readable by others and never seen half written.
@@ -242,6 +250,7 @@ bool CxSFParamParser::SaveParams(const char* path) {
         return false;
     bool ok = fchmod(fd, S_IRUSR | S_IWUSR) == 0;
     close(fd);
+    int error = ok ? 0 : errno;
 
     if (ok) {
         CxFile file;
@@ -253,11 +262,17 @@ bool CxSFParamParser::SaveParams(const char* path) {
             file.Close();
             ok = ok && !file.HasFailed();
         }
+        if (!ok)
+            error = errno ? errno : EIO;
     }
-    if (ok)
-        ok = std::rename(tmp.data(), m_szPath) == 0;
-    if (!ok)
+    if (ok && std::rename(tmp.data(), m_szPath) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
         unlink(tmp.data());
+        errno = error;
+    }
     return ok;
 }
 

@@ -43,6 +43,7 @@ public:
     static constexpr size_t kMaxTextUnits = 1023; // UTF-16 code units kept in memory
     static constexpr size_t kMaxTextBytes = 1023; // UTF-8 bytes written to the file
 
+    // A path of more than 259 characters is kept as refused: saving fails.
     explicit CxSFParamParser(const char* path = nullptr);
     ~CxSFParamParser();
     CxSFParamParser(const CxSFParamParser&) = delete;
@@ -55,8 +56,10 @@ public:
     bool SetParam(int32_t tag, int32_t type, const void* pValue);
     // The first entry with the tag, or null.
     const ParamEntry* FindParam(int32_t tag);
-    // Writes the file; a non-empty path first replaces the stored one. False
-    // when no path is known or the file could not be written completely.
+    // Writes the file; a non-empty path first replaces the stored one. False,
+    // with errno telling why, when no path is known, the path has more than
+    // 259 characters (ENAMETOOLONG: it is never cut) or the file could not be
+    // written completely.
     bool SaveParams(const char* path = nullptr);
     void ClearParams();
 
@@ -73,5 +76,6 @@ private:
     ParamEntry* Find(int32_t tag);
 
     char m_szPath[260];
-    CxList m_list; // of ParamEntry*, owned
+    bool m_bPathRefused; // the last path given did not fit
+    CxList m_list;       // of ParamEntry*, owned
 };

@@ -165,7 +165,8 @@ void CxCommWaitWindow::SetMessage(const char* pszText) {
 
 void CxCommWaitWindow::SetStatusFile(const char* pszPath) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    CopyText(m_szStatusFile, pszPath);
+    // A cut path would follow another file: one that does not fit is not followed.
+    CopyWholeText(m_szStatusFile, pszPath);
 }
 
 void CxCommWaitWindow::Stop() {

@@ -151,7 +151,8 @@ public:
 
     // At most 1023 bytes, cut at a UTF-8 boundary; null changes nothing.
     void SetMessage(const char* pszText);
-    // At most 259 bytes; null or empty stops following a file. Deletes nothing.
+    // At most 259 bytes (a longer path is not followed); null or empty stops
+    // following a file. Deletes nothing.
     void SetStatusFile(const char* pszPath);
     void Stop();
 

@@ -68,11 +68,12 @@ void CxDebugUtil::Log(int level, const char* file, int line, const char* format,
     WriteLogLine(level, file, line, message);
 }
 
-void CxDebugUtil::SetLogFolder(const char* folder) {
-    if (!folder)
-        return;
+bool CxDebugUtil::SetLogFolder(const char* folder) {
+    if (!folder || std::strlen(folder) >= sizeof(m_szFolder))
+        return false;
     std::lock_guard<std::mutex> lock(m_mutex);
     CopyText(m_szFolder, folder);
+    return true;
 }
 
 void CxDebugUtil::EnableLog(bool enabled) {

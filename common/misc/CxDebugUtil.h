@@ -32,7 +32,9 @@ public:
     void Log(int level, const char* file, int line, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
 
-    void SetLogFolder(const char* folder);
+    // False, keeping the folder it had, when folder is null or its path would
+    // not fit 259 characters (a cut folder would be another one).
+    bool SetLogFolder(const char* folder);
     void EnableLog(bool enabled);
     void SetLogLevel(int level);
 

@@ -49,6 +49,19 @@ void CopyText(char* dst, size_t cap, const char* src) {
     dst[n] = '\0';
 }
 
+bool CopyWholeText(char* dst, size_t cap, const char* src) {
+    if (!dst || cap == 0)
+        return false;
+    const size_t n = src ? std::strlen(src) : 0;
+    if (n >= cap) {
+        dst[0] = '\0';
+        return false;
+    }
+    std::memmove(dst, src ? src : "", n);
+    dst[n] = '\0';
+    return true;
+}
+
 void AppendText(char* dst, size_t cap, const char* src) {
     if (!dst || cap == 0 || !src)
         return;

@@ -21,6 +21,18 @@ template <size_t N> inline void CopyText(char (&dst)[N], const char* src) {
     CopyText(dst, N, src);
 }
 
+// The longest path that a path buffer of 260 characters holds.
+constexpr size_t kMaxPathLength = 259;
+
+// Copies src whole into dst (capacity cap, terminator included) when it fits;
+// otherwise empties dst and returns false. For paths and file names, which a
+// cut would turn into the name of another file. A null src gives an empty text.
+bool CopyWholeText(char* dst, size_t cap, const char* src);
+
+template <size_t N> inline bool CopyWholeText(char (&dst)[N], const char* src) {
+    return CopyWholeText(dst, N, src);
+}
+
 // Appends src to the text in dst under the same rules.
 void AppendText(char* dst, size_t cap, const char* src);
 

@@ -511,4 +511,74 @@ TEST_F(AccessPageHelper, WrongPasswordStaysAtStepZeroWithTheRetrievalMessage) {
     EXPECT_EQ(0, fmMain->CurrentStep);
 }
 
+// When the program knows why loading failed, the retrieval message says it
+// under the message, as the helper's own reasons are said: the real loading,
+// the real message box text.
+class AccessPageCause : public WizardTest {
+protected:
+    void SetUp() override {
+        OpenWizard();
+        SourcePage->rbtnTask->click();
+        EnterCredentials();
+    }
+    void TearDown() override {
+        SetLoadHelperName(nullptr);
+        WizardTest::TearDown();
+    }
+};
+
+TEST_F(AccessPageCause, TheRetrievalMessageSaysWhyWhenTheProgramKnows) {
+    const std::string tail = "/velmora/Tessmark/";
+    const std::string longBase =
+        home.Home() + std::string(250 - tail.size() - home.Home().size(), 'd');
+    const std::string unwritable = home.Home() + "unwritable";
+    const bool haveUnwritable = MakeUnwritableDataFolder(unwritable);
+    const struct {
+        const char* name;
+        const char* xdg;    // the data folder's base; null: the test's home
+        bool noHome;        // HOME and XDG_DATA_HOME unset
+        const char* helper; // the helper every load runs; null: the kind's own
+        const char* tool;   // what the stand-in helper does
+        std::string reason;
+    } cases[] = {
+        {"data folder path too long", longBase.c_str(), false, nullptr, nullptr,
+         "The data folder path is too long: " + longBase + tail},
+        {"data folder not writable", unwritable.c_str(), false, nullptr, nullptr,
+         "The data folder " + unwritable + tail + " can not be written: Permission denied"},
+        {"no data folder", nullptr, true, nullptr, nullptr,
+         "The data folder can not be found: neither XDG_DATA_HOME nor HOME names an absolute "
+         "folder."},
+        {"helper missing", nullptr, false, "tessmark-no-such-helper", nullptr,
+         "The helper program tessmark-no-such-helper could not be started: No such file or "
+         "directory"},
+        {"helper stopped on request", nullptr, false, "tessmark_test_helper", "ExitStatus=6\n",
+         "The helper program tessmark_test_helper was stopped on request."},
+        {"the helper's own reason comes first", nullptr, false, "tessmark_test_helper",
+         "ErrorCount=1\nExitStatus=6\n", "Tool error 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "data folder not writable" && !haveUnwritable)
+            continue;
+        ScopedEnv xdg("XDG_DATA_HOME", c.noHome ? nullptr
+                                       : c.xdg  ? c.xdg
+                                                : (home.Home() + ".local/share").c_str());
+        ScopedEnv noHome("HOME", c.noHome ? nullptr : home.Home().c_str());
+        SetLoadHelperName(c.helper);
+        if (c.tool) {
+            std::filesystem::create_directories(home.DataFolder());
+            WriteFileBytes(home.DataFolder() + "tool.ini", std::string("[Tool]\n") + c.tool);
+        }
+        MessageBoxRecorder boxes;
+        fmMain->btnNext->click();
+
+        ASSERT_EQ(1u, boxes.requests.size());
+        EXPECT_EQ(std::string(kRetrieveFailed) + "\n\n" + c.reason,
+                  boxes.requests[0].text.toStdString());
+        EXPECT_EQ("Error", boxes.requests[0].title.toStdString());
+        EXPECT_EQ(MessageIcon::Information, boxes.requests[0].icon);
+        EXPECT_EQ(0, fmMain->CurrentStep);
+    }
+}
+
 } // namespace

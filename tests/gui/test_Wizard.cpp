@@ -249,25 +249,41 @@ TEST_F(Wizard, StartUpReadsTheSettingsFileOfTheDataFolder) {
     EXPECT_EQ(home.DataFolder() + "appdebug.log", DebugLog.GetLogPath());
 }
 
-TEST_F(Wizard, WithoutDataFolderTheLogGoesBesideTheDefaultSettingsFile) {
+// Without a data folder the log goes to the program folder and says why; the
+// settings are neither read nor saved, in the program folder or elsewhere.
+TEST_F(Wizard, WithoutDataFolderTheLogGoesToTheProgramFolderAndNoSettingsFileIsUsed) {
     ScopedEnv noXdg("XDG_DATA_HOME", nullptr);
     ScopedEnv noHome("HOME", nullptr);
-    SettingsFile.SetPath((home.Home() + "elsewhere.ini").c_str());
+    const std::string elsewhere = home.Home() + "elsewhere.ini";
+    WriteFileBytes(elsewhere, "[Tessmark]\nUserName=elsewhere@example.com\n");
+    SettingsFile.SetPath(elsewhere.c_str());
     char programFolder[260];
     ASSERT_TRUE(GetModuleFolder(nullptr, programFolder));
     const std::string log = std::string(programFolder) + "appdebug.log";
     const bool logExisted = FileExists(log);
+    const std::string programIni = std::string(programFolder) + "velmora.ini";
+    const bool programIniExisted = FileExists(programIni);
+    const std::string programIniBefore = ReadFileBytes(programIni);
     OpenWizard();
 
     EXPECT_EQ(log, DebugLog.GetLogPath());
-    // The log says where things went.
     std::string text = ReadFileBytes(log);
     EXPECT_NE(std::string::npos,
-              text.find("Can not find the data folder. Settings file: " + home.Home() +
-                        "elsewhere.ini, debug log folder: " + programFolder));
-    // The settings file stays the one it was.
-    EXPECT_EQ(home.Home() + "elsewhere.ini", std::string(SettingsFile.GetPath()));
+              text.find("The data folder can not be found: neither XDG_DATA_HOME nor HOME names "
+                        "an absolute folder. The settings are neither read nor saved; debug log "
+                        "folder: " +
+                        std::string(programFolder)));
+    EXPECT_STREQ("", SettingsFile.GetPath());
+    EXPECT_EQ("", SourcePage->edtUserName->text().toStdString());
     ExpectView(kViews[0]);
+
+    SourcePage->edtUserName->setText("typed@example.com");
+    fmMain->btnCancel->click();
+    FlushDeletes();
+    EXPECT_EQ(nullptr, fmMain);
+    EXPECT_EQ(ReadFileBytes(elsewhere), "[Tessmark]\nUserName=elsewhere@example.com\n");
+    EXPECT_EQ(programIniExisted, FileExists(programIni));
+    EXPECT_EQ(programIniBefore, ReadFileBytes(programIni));
     if (!logExisted)
         std::filesystem::remove(log);
 }

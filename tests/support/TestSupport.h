@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace testsupport {
@@ -82,6 +83,26 @@ private:
     ScopedEnv m_home;
     ScopedEnv m_xdg;
 };
+
+// Makes the data folder below base ("<base>/velmora/Tessmark") a folder in
+// which nobody, root included, can create a file: a link to /sys. False when
+// this system has no such folder there.
+inline bool MakeUnwritableDataFolder(const std::string& base) {
+    std::error_code ec;
+    std::filesystem::create_directories(base + "/velmora", ec);
+    std::filesystem::create_symlink("/sys", base + "/velmora/Tessmark", ec);
+    if (ec)
+        return false;
+    const std::string probe = base + "/velmora/Tessmark/probe-XXXXXX";
+    std::vector<char> name(probe.begin(), probe.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return true;
+    close(fd);
+    unlink(name.data());
+    return false;
+}
 
 inline std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
