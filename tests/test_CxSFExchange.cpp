@@ -308,10 +308,10 @@ TEST_F(ExchangeRoundTrip, TheSignInIsSentToSalesforceOnly) {
     }
 }
 
-// Sign-out: request 3, the helper's last progress line as its answer (never
+// Sign-out: request 4, the helper's last progress line as its answer (never
 // one an earlier run left), the data file left alone; a failure gives the
 // helper's reason.
-TEST_F(ExchangeRoundTrip, SignOutSendsRequestThreeAndTakesTheHelpersAnswer) {
+TEST_F(ExchangeRoundTrip, SignOutSendsRequestFourAndTakesTheHelpersAnswer) {
     const char kSignedOut[] =
         "Signed out: the browser sign-in of demo@example.com was ended and forgotten.";
     struct Case {
@@ -343,12 +343,12 @@ TEST_F(ExchangeRoundTrip, SignOutSendsRequestThreeAndTakesTheHelpersAnswer) {
         s.Control(c.control);
 
         EXPECT_EQ(s.util->SignOut(), c.signedOut);
-        EXPECT_EQ(s.util->GetRequest(), 3);
+        EXPECT_EQ(s.util->GetRequest(), 4);
         EXPECT_EQ(s.util->HasError(), !c.signedOut);
         EXPECT_STREQ(s.util->GetLastError(), c.error);
         EXPECT_EQ(s.util->ReadProgressLine(), c.answer);
         const std::string sent = ReadFileBytes(s.In("param-copy.dat"));
-        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("3").Str()), std::string::npos);
+        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("4").Str()), std::string::npos);
         EXPECT_NE(sent.find(Bytes().Int(1015).Int(8).Text("browser").Str()), std::string::npos);
         EXPECT_EQ(ReadFileBytes(s.In("SFAddr.dat")), data);
         EXPECT_EQ(s.Runs(), 1u);

@@ -82,7 +82,7 @@ TEST_F(BrowserSignInTest, SignsInOnceThenRefreshesSilentlyKeepingTheRotatedToken
 TEST_F(BrowserSignInTest, SignOutEndsTheSignInAndTheBrowserComesBack) {
     Start(SmallOrg());
     ASSERT_EQ(SfLoad(kAddr), 0) << Errors(kAddr)[0];
-    ASSERT_EQ(Run(kAddr, 3, m_login), 0) << Errors(kAddr)[0];
+    ASSERT_EQ(Run(kAddr, 4, m_login), 0) << Errors(kAddr)[0];
     EXPECT_EQ(ReadFileBytes(InData(kAddr.progress)),
               "Signed out: the browser sign-in of ann@example.com was ended and forgotten.\n");
     EXPECT_NE(m_server->StateFile("oauth.json").find("\"liveRefreshTokens\": 0"),
