@@ -173,12 +173,16 @@ protected:
     std::string Log() const { return page->memLog->toPlainText().toStdString(); }
 
     // A submission's outcome lines as logged after a run of the real helper,
-    // which may name a file with the outcome of every record.
+    // which may name a file with the outcome of every record and the backup of
+    // the records it deleted.
     static std::vector<std::string> WithResultsLine(std::vector<std::string> lines,
                                                     const CxSFBaseUtil* util) {
         if (util->GetResultsFile()[0])
             lines.push_back(std::string("The outcome of every record is in ") +
                             util->GetResultsFile() + ".");
+        if (util->GetBackupFile()[0])
+            lines.push_back(std::string("A backup of the deleted records is in ") +
+                            util->GetBackupFile() + ".");
         return lines;
     }
 
