@@ -67,8 +67,8 @@ bool MakeFolder(const std::string& folder, std::string& why) {
     struct stat st {};
     if (err == EEXIST && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return true;
-    why = "the folder \"" + folder +
-          "\" cannot be made: " + (err == EEXIST ? "a file of that name is in the way" : std::strerror(err));
+    why = "the folder \"" + folder + "\" cannot be made: " +
+          (err == EEXIST ? "a file of that name is in the way" : std::strerror(err));
     return false;
 }
 

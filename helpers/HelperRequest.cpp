@@ -179,8 +179,7 @@ bool BuildRequest(const ParamMap& values, HelperRequest& req, std::string& error
     }
     int32_t request = 0;
     std::string requestText = Text(values, kTagRequest);
-    if (!ParseInt32(requestText, &request) || request < kRequestLoad ||
-        request > kRequestSignOut) {
+    if (!ParseInt32(requestText, &request) || request < kRequestLoad || request > kRequestSignOut) {
         error = "Unknown request \"" + requestText + "\".";
         return false;
     }

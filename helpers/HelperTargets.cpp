@@ -252,7 +252,7 @@ int ReadUndeleteTargets(HelperSession& s, std::vector<DeleteTarget>& targets) {
         t.name = row[1];
         targets.push_back(std::move(t));
     }
-    DEBUG_LOG(LOG_NORMAL, "%zu %s to restore, as %s lists them.", targets.size(),
-              s.req.KindWord(), path.c_str());
+    DEBUG_LOG(LOG_NORMAL, "%zu %s to restore, as %s lists them.", targets.size(), s.req.KindWord(),
+              path.c_str());
     return kExitOk;
 }

@@ -73,8 +73,8 @@ public:
             values.push_back(value);
         }
         OrgStatement insert;
-        if (!insert.Prepare(m_s.org.Db(),
-                            "INSERT INTO " + quoted + " (" + columns + ") VALUES (" + marks + ")")) {
+        if (!insert.Prepare(m_s.org.Db(), "INSERT INTO " + quoted + " (" + columns + ") VALUES (" +
+                                              marks + ")")) {
             code = "RESTORE_FAILED";
             message = "Record " + t.id + " cannot go back to " + table + ": " +
                       m_s.org.LastError() + "; it stays in the recycle bin.";

@@ -161,8 +161,7 @@ bool SfRest::Call(const char* method, const std::string& path,
         bool timedOut = false;
         if (resent && lostAnswer)
             *resent = true;
-        const bool answered =
-            m_http.Send(method, url, all, body, response, error, &timedOut);
+        const bool answered = m_http.Send(method, url, all, body, response, error, &timedOut);
         const bool canRetry = attempt < m_policy.maxRetries;
         if (!answered) {
             DEBUG_LOG(LOG_CRITICAL, "%s %s: no answer: %s", method, path.substr(0, 200).c_str(),

@@ -233,8 +233,8 @@ public:
             for (size_t at = 0; at < list.size(); at += kBackupIdsPerQuery) {
                 const std::vector<size_t> chunk(
                     list.begin() + static_cast<std::ptrdiff_t>(at),
-                    list.begin() +
-                        static_cast<std::ptrdiff_t>(std::min(list.size(), at + kBackupIdsPerQuery)));
+                    list.begin() + static_cast<std::ptrdiff_t>(
+                                       std::min(list.size(), at + kBackupIdsPerQuery)));
                 for (size_t g = 0; g < groups.size(); ++g) {
                     const std::string soql = "SELECT " + groups[g] + " FROM " + table +
                                              " WHERE Id IN (" + QuotedIdList(m_targets, chunk) +

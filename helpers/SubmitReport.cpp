@@ -112,8 +112,9 @@ std::string SubmitReport::Finish(HelperSession& s) {
     if (ok) {
         std::string text = "Id,Name,Outcome,StatusCode,Message\n";
         for (const Line& l : m_lines)
-            text += CsvField(l.id) + "," + CsvField(l.name) + "," + OutcomeText(l.outcome, m_action) + "," +
-                    CsvField(l.statusCode) + "," + CsvField(l.message) + "\n";
+            text += CsvField(l.id) + "," + CsvField(l.name) + "," +
+                    OutcomeText(l.outcome, m_action) + "," + CsvField(l.statusCode) + "," +
+                    CsvField(l.message) + "\n";
         ok = WriteAll(fd, text);
         ok = close(fd) == 0 && ok;
         if (!ok)

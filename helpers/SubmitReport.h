@@ -18,8 +18,7 @@ public:
     enum class Action { Delete, Restore };
 
     // Every target starts as not done, "not attempted".
-    explicit SubmitReport(const std::vector<DeleteTarget>& targets,
-                          Action action = Action::Delete);
+    explicit SubmitReport(const std::vector<DeleteTarget>& targets, Action action = Action::Delete);
 
     // Done: deleted, or restored.
     void Deleted(size_t index);

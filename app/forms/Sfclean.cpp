@@ -13,8 +13,8 @@
 #include "WorkRunner.h"
 
 #include <QFontMetricsF>
-#include <QPlainTextEdit>
 #include <QHBoxLayout>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <map>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <string>

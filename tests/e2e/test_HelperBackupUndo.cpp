@@ -94,12 +94,12 @@ TEST_F(HelperBackupUndo, ABackupThatCannotBeWrittenDeletesNothing) {
     EXPECT_EQ(Submit(kAddr), 8);
     EXPECT_EQ(AllCounts(), before);
     // The last error, the one the wizard shows, says why.
-    EXPECT_EQ(Errors(kAddr).back(), std::string(
-                                 "The backup of the records to delete could not be written: the "
-                                 "folder \"" +
-                                 InData("Backups") +
-                                 "\" cannot be made: a file of that name is in the way; nothing "
-                                 "was deleted."));
+    EXPECT_EQ(Errors(kAddr).back(),
+              std::string("The backup of the records to delete could not be written: the "
+                          "folder \"" +
+                          InData("Backups") +
+                          "\" cannot be made: a file of that name is in the way; nothing "
+                          "was deleted."));
     EXPECT_EQ(Value(kAddr, "Submit", "Deleted"), "0");
     EXPECT_EQ(Value(kAddr, "Submit", "Backup"), "<none>");
 }
@@ -129,9 +129,9 @@ TEST_F(HelperBackupUndo, UndoPutsBackExactlyTheDeletedRowsAndNamesOneNoLongerInT
     EXPECT_EQ(Count("RecycleBin"), 0);
     const std::string restored = Value(kAddr, "Undelete", "Results");
     EXPECT_EQ(Name(restored).rfind("SFAddrRestored-", 0), 0u) << restored;
-    EXPECT_EQ(Outcomes(restored), (std::map<std::string, std::string>{{ids[0], "restored"},
-                                                                      {ids[1], "restored"},
-                                                                      {ids[2], "not restored"}}));
+    EXPECT_EQ(Outcomes(restored),
+              (std::map<std::string, std::string>{
+                  {ids[0], "restored"}, {ids[1], "restored"}, {ids[2], "not restored"}}));
     EXPECT_NE(testsupport::ReadFileBytes(InData(kAddr.progress)).find("Restored 2 of 3 contacts."),
               std::string::npos);
 

@@ -94,12 +94,11 @@ TEST_F(SfBackupUndo, ABackupThatCannotBeWrittenDeletesNothing) {
         MarkAndWrite<SFAddrRec>(kAddr, {Id("003", 2), Id("003", 3), Id("003", 5), Id("001", 2),
                                         Id("00Q", 1), Id("00Q", 2)});
         WriteParams(kAddr, 2, m_login, Connection());
-        const std::string helper = "'" + ProgramFolder() + kAddr.helper + "' '" +
-                                   InData(kAddr.param) + "'";
-        const int code =
-            c.folderIsAFile
-                ? RunHelper(kAddr)
-                : RunProgram("sh", {"-c", "ulimit -f 1 && exec " + helper}, nullptr, "/bin/");
+        const std::string helper =
+            "'" + ProgramFolder() + kAddr.helper + "' '" + InData(kAddr.param) + "'";
+        const int code = c.folderIsAFile ? RunHelper(kAddr)
+                                         : RunProgram("sh", {"-c", "ulimit -f 1 && exec " + helper},
+                                                      nullptr, "/bin/");
         EXPECT_EQ(code, 8);
         EXPECT_EQ(m_server->CountRequests({"\"DELETE\""}), 0u);
         EXPECT_TRUE(m_server->Deleted().empty());
@@ -131,13 +130,14 @@ TEST_F(SfBackupUndo, UndoRestoresExactlyTheDeletedRecordsAndNamesAPurgedOne) {
     const std::string results = Value(kAddr, "Submit", "Results");
     // C5 is emptied out of the recycle bin meanwhile; the session ends just
     // before the undelete call, which signs in again once.
-    m_server->Control(R"({"purge":[")" + c5 +
-                      R"("],"faults":[{"kind":"expire_sessions","path":"/services/Soap/","skip":1}]})");
+    m_server->Control(
+        R"({"purge":[")" + c5 +
+        R"("],"faults":[{"kind":"expire_sessions","path":"/services/Soap/","skip":1}]})");
 
     ASSERT_EQ(SfUndo(kAddr, results), 0) << Errors(kAddr)[0];
     EXPECT_EQ(m_server->Undeleted(), (std::set<std::string>{c2, a2}));
-    EXPECT_EQ(Errors(kAddr), std::vector<std::string>{
-                                 c5 + ": UNDELETE_FAILED: Entity is not in the recycle bin"});
+    EXPECT_EQ(Errors(kAddr),
+              std::vector<std::string>{c5 + ": UNDELETE_FAILED: Entity is not in the recycle bin"});
     EXPECT_EQ(Value(kAddr, "Undelete", "Requested"), "3");
     EXPECT_EQ(Value(kAddr, "Undelete", "Restored"), "2");
     EXPECT_EQ(Outcomes(Value(kAddr, "Undelete", "Results")),

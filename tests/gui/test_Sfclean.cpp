@@ -16,12 +16,12 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <sqlite3.h>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sqlite3.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -672,8 +672,9 @@ TEST_F(CleanupPageSubmit, UndoNamesARecordNoLongerInTheRecycleBin) {
     // The recycle bin was emptied of one of them meanwhile.
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open((home.Home() + "org.db").c_str(), &db));
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, ("DELETE FROM RecycleBin WHERE Id = '" + gone + "'").c_str(),
-                                      nullptr, nullptr, nullptr));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(db, ("DELETE FROM RecycleBin WHERE Id = '" + gone + "'").c_str(),
+                           nullptr, nullptr, nullptr));
     sqlite3_close(db);
 
     MessageBoxRecorder answer(mrYes);

@@ -224,7 +224,8 @@ TEST_F(WholeJobSalesforce, DeletesExactlyTheTickedRecordsInTheOrg) {
         CleanPage->btnUndo->click();
         EXPECT_EQ(1u, answer.requests.size());
     }
-    EXPECT_NE(std::string::npos, memo().find("4 contact deletions undone in salesforce.")) << memo();
+    EXPECT_NE(std::string::npos, memo().find("4 contact deletions undone in salesforce."))
+        << memo();
     EXPECT_EQ(ticked, m_server->Undeleted());
     EXPECT_FALSE(CleanPage->btnUndo->isVisible());
     fmMain->btnPrev->click();
