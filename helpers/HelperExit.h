@@ -12,4 +12,5 @@ enum HelperExit {
     kExitDataFile = 5, // data file not written (load) or not read whole (submit)
     kExitStopped = 6,  // stopped on request
     kExitServer = 7,   // the CRM's API could not be reached or answered with an error
+    kExitBackup = 8,   // the backup of the records to delete could not be written
 };

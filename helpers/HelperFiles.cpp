@@ -12,6 +12,7 @@ namespace {
 const char kErrorSection[] = "Error";
 const char kStatusSection[] = "Status";
 const char kSubmitSection[] = "Submit";
+const char kUndeleteSection[] = "Undelete";
 
 } // namespace
 
@@ -60,6 +61,14 @@ void HelperErrorFile::SetSubmitSummary(size_t marked, size_t deleted,
     m_resultsPath = resultsPath;
 }
 
+void HelperErrorFile::SetUndeleteSummary(size_t requested, size_t restored,
+                                         const std::string& resultsPath) {
+    m_bHasUndelete = true;
+    m_nRequested = requested;
+    m_nRestored = restored;
+    m_restoredPath = resultsPath;
+}
+
 bool HelperErrorFile::Write() {
     if (m_path.empty())
         return false;
@@ -69,6 +78,13 @@ bool HelperErrorFile::Write() {
         ini.WriteString(kSubmitSection, "Marked", std::to_string(m_nMarked).c_str());
         ini.WriteString(kSubmitSection, "Deleted", std::to_string(m_nDeleted).c_str());
         ini.WriteString(kSubmitSection, "Results", m_resultsPath.c_str());
+    }
+    if (!m_backupPath.empty())
+        ini.WriteString(kSubmitSection, "Backup", m_backupPath.c_str());
+    if (m_bHasUndelete) {
+        ini.WriteString(kUndeleteSection, "Requested", std::to_string(m_nRequested).c_str());
+        ini.WriteString(kUndeleteSection, "Restored", std::to_string(m_nRestored).c_str());
+        ini.WriteString(kUndeleteSection, "Results", m_restoredPath.c_str());
     }
     std::vector<std::string> entries = m_errors;
     if (m_nOmitted == 1)

@@ -27,6 +27,11 @@ public:
     // deletion), "Deleted" (records really deleted) and "Results" (the results
     // file), written with the entries.
     void SetSubmitSummary(size_t marked, size_t deleted, const std::string& resultsPath);
+    // The backup of the records a submit deleted: "Backup" in section "Submit".
+    void SetBackupPath(const std::string& backupPath) { m_backupPath = backupPath; }
+    // What an undelete did: section "Undelete" with "Requested" (records the
+    // deletion's results file names as deleted), "Restored" and "Results".
+    void SetUndeleteSummary(size_t requested, size_t restored, const std::string& resultsPath);
     // Writes every entry and the count (0 included); false when it could not.
     bool Write();
 
@@ -38,6 +43,11 @@ private:
     size_t m_nMarked = 0;
     size_t m_nDeleted = 0;
     std::string m_resultsPath;
+    std::string m_backupPath;
+    bool m_bHasUndelete = false;
+    size_t m_nRequested = 0;
+    size_t m_nRestored = 0;
+    std::string m_restoredPath;
 };
 
 // The one-line progress message, replaced whole on every change so that a

@@ -77,6 +77,12 @@ const char* HelperRequest::KindWord() const {
     }
 }
 
+std::string HelperRequest::KindLabel() const {
+    std::string name = KindWord();
+    name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    return name;
+}
+
 bool IsPlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of("/\\") == std::string::npos;
@@ -173,12 +179,18 @@ bool BuildRequest(const ParamMap& values, HelperRequest& req, std::string& error
     }
     int32_t request = 0;
     std::string requestText = Text(values, kTagRequest);
-    if (!ParseInt32(requestText, &request) ||
-        (request != kRequestLoad && request != kRequestSubmit && request != kRequestSignOut)) {
+    if (!ParseInt32(requestText, &request) || request < kRequestLoad || request > kRequestSignOut) {
         error = "Unknown request \"" + requestText + "\".";
         return false;
     }
     req.request = request;
+    if (request == kRequestUndelete) {
+        req.undoResultsName = Text(values, kTagUndoResults);
+        if (!IsPlainFileName(req.undoResultsName)) {
+            error = "The parameter file names no results file of a deletion to undo.";
+            return false;
+        }
+    }
     return true;
 }
 

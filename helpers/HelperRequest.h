@@ -24,6 +24,7 @@ enum ParamTag : int32_t {
     kTagSignInMethod = 1015,
     kTagConsumerKey = 1016,
     kTagCallbackUrl = 1017,
+    kTagUndoResults = 1018,
     kTagSourceContact = 1101,
     kTagSourceAccount = 1102,
     kTagSourceLead = 1103,
@@ -33,8 +34,14 @@ enum ParamTag : int32_t {
 
 enum class HelperKind { Addr, Date, Task, Note };
 
-// Sign-out forgets (and revokes) the browser sign-in kept for the user.
-enum HelperRequestCode { kRequestLoad = 1, kRequestSubmit = 2, kRequestSignOut = 3 };
+// Undelete restores the records a submit deleted (its results file names
+// them); sign-out forgets (and revokes) the browser sign-in kept for the user.
+enum HelperRequestCode {
+    kRequestLoad = 1,
+    kRequestSubmit = 2,
+    kRequestUndelete = 3,
+    kRequestSignOut = 4,
+};
 
 // How a run signs in to the CRM's API.
 enum class HelperSignIn { Password, Browser };
@@ -70,6 +77,8 @@ struct HelperRequest {
     HelperSignIn signIn = HelperSignIn::Password;
     std::string consumerKey; // of the org's client app, for the browser sign-in
     std::string callbackUrl; // "http://localhost:PORT/OauthRedirect"
+    // Undelete: the results file of the submit to undo, in the data folder.
+    std::string undoResultsName;
 
     // The data folder joined with a file name.
     std::string InFolder(const std::string& name) const { return dataFolder + name; }
@@ -77,6 +86,8 @@ struct HelperRequest {
     std::string StateFileName() const;
     // "contacts", "events", "tasks" or "notes".
     const char* KindWord() const;
+    // "Contacts", "Events", "Tasks" or "Notes".
+    std::string KindLabel() const;
 };
 
 // A file name without a folder part: not empty, no '/' or '\', not "." or "..".

@@ -6,6 +6,7 @@
 #include "SfRest.h"
 #include "WinUtil.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -81,7 +82,9 @@ int ExecuteSalesforce(HelperSession& s) {
     }
     s.userId = rest.Session().userId;
     DEBUG_LOG(LOG_NORMAL, "Signed in to salesforce as %s.", req.userName.c_str());
-    int code = req.request == kRequestLoad ? RunSalesforceLoad(s) : RunSalesforceSubmit(s);
+    int code = req.request == kRequestLoad     ? RunSalesforceLoad(s)
+               : req.request == kRequestSubmit ? RunSalesforceSubmit(s)
+                                               : RunSalesforceUndelete(s);
     if (!rest.LastLimitInfo().empty())
         DEBUG_LOG(LOG_NORMAL, "API usage of the org: %s.", rest.LastLimitInfo().c_str());
     s.rest = nullptr;
@@ -128,7 +131,9 @@ int Execute(HelperSession& s) {
         return kExitOrg;
     }
     DEBUG_LOG(LOG_NORMAL, "Logged in as %s.", req.userName.c_str());
-    return req.request == kRequestLoad ? RunLoad(s) : RunSubmit(s);
+    return req.request == kRequestLoad     ? RunLoad(s)
+           : req.request == kRequestSubmit ? RunSubmit(s)
+                                           : RunUndelete(s);
 }
 
 int Fail(HelperErrorFile& errors, const std::string& text, int code) {
@@ -168,6 +173,8 @@ bool HelperSession::Tick(const char* what, uint64_t done, uint64_t total) {
 int RunHelperProgram(int argc, char** argv) {
     // A core dump would hold the password, the token and the session.
     prctl(PR_SET_DUMPABLE, 0);
+    // A file size limit makes a write fail with its reason instead of ending the run.
+    signal(SIGXFSZ, SIG_IGN);
     if (argc < 2 || !argv[1] || !*argv[1]) {
         std::fprintf(stderr, "usage: %s PARAMETER-FILE\n", argc > 0 ? argv[0] : "helper");
         return kExitUsage;

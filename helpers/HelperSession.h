@@ -37,12 +37,14 @@ struct HelperSession {
     NoteIdMapWriter* noteIds = nullptr; // a load of notes: where their ids are listed
 };
 
-// The local org's load and submit.
+// The local org's load, submit and undelete.
 int RunLoad(HelperSession& session);
 int RunSubmit(HelperSession& session);
+int RunUndelete(HelperSession& session);
 // The same through the CRM's API (session.rest signed in).
 int RunSalesforceLoad(HelperSession& session);
 int RunSalesforceSubmit(HelperSession& session);
+int RunSalesforceUndelete(HelperSession& session);
 
 // "48,311"
 std::string WithThousands(uint64_t n);

@@ -2,6 +2,7 @@
 // marked for deletion into the recycle bin, all in one transaction.
 #include "CxDebugUtil.h"
 #include "CxFile.h"
+#include "DeleteBackup.h"
 #include "HelperSession.h"
 #include "HelperTargets.h"
 #include "IsoDate.h"
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -82,6 +84,30 @@ std::string RowToJson(sqlite3_stmt* st) {
     return json;
 }
 
+// The current row's columns as the org holds them, for the backup: texts and
+// numbers as SQLite gives them, a blob in hex, NULL as an empty value.
+std::vector<DeleteBackup::Field> RowFields(sqlite3_stmt* st) {
+    std::vector<DeleteBackup::Field> fields;
+    const int n = sqlite3_column_count(st);
+    for (int i = 0; i < n; ++i) {
+        std::string value;
+        if (sqlite3_column_type(st, i) == SQLITE_BLOB) {
+            const unsigned char* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
+            const int len = sqlite3_column_bytes(st, i);
+            for (int k = 0; k < len; ++k) {
+                char buf[3];
+                std::snprintf(buf, sizeof(buf), "%02x", p[k]);
+                value += buf;
+            }
+        } else if (const unsigned char* text = sqlite3_column_text(st, i)) {
+            value.assign(reinterpret_cast<const char*>(text),
+                         static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        }
+        fields.emplace_back(sqlite3_column_name(st, i), std::move(value));
+    }
+    return fields;
+}
+
 struct TableStatements {
     OrgStatement byId;
     OrgStatement remove;
@@ -97,7 +123,8 @@ public:
                                              "VALUES (?, ?, ?, ?, ?)");
     }
 
-    DeleteResult Delete(const DeleteTarget& t) {
+    // Moves the record to the recycle bin and adds its row to backup.
+    DeleteResult Delete(const DeleteTarget& t, DeleteBackup& backup) {
         TableStatements* ts = Statements(t.table);
         if (!ts)
             return DeleteResult::Failed;
@@ -114,6 +141,7 @@ public:
         int64_t seq = row.Int("Seq");
         std::string id = row.Text("Id");
         std::string json = RowToJson(find.Get());
+        std::vector<DeleteBackup::Field> fields = RowFields(find.Get());
         find.Reset();
 
         m_insert.Reset();
@@ -128,6 +156,7 @@ public:
         ts->remove.BindInt(1, seq);
         if (ts->remove.Step() != SQLITE_DONE || sqlite3_changes(m_s.org.Db()) != 1)
             return DeleteResult::Failed;
+        backup.Add(t.table, std::move(fields));
         return DeleteResult::Deleted;
     }
 
@@ -204,6 +233,7 @@ int RunSubmit(HelperSession& s) {
                 order.push_back(i);
 
     SubmitReport report(targets);
+    DeleteBackup backup;
     Deleter deleter(s);
     const std::string what = DeletingWhat(s.req);
     bool failed = !deleter.Ok();
@@ -239,7 +269,7 @@ int RunSubmit(HelperSession& s) {
                 refusal);
             s.errors.Add(refusal);
         } else {
-            DeleteResult r = deleter.Delete(t);
+            DeleteResult r = deleter.Delete(t, backup);
             if (r == DeleteResult::Failed) {
                 failed = true;
                 break;
@@ -259,6 +289,13 @@ int RunSubmit(HelperSession& s) {
             return kExitStopped;
         }
     }
+    // Nothing is deleted until the backup of every deleted row is on disk.
+    std::string backupPath, why;
+    if (!failed && !backup.Write(s.req.dataFolder, s.req.KindLabel(), backupPath, why)) {
+        s.org.Exec("ROLLBACK");
+        return BackupFailed(s, targets.size(), why);
+    }
+    s.errors.SetBackupPath(backupPath);
     if (!failed && s.org.Exec("COMMIT")) {
         DEBUG_LOG(LOG_NORMAL, "Moved %zu %s to the recycle bin.", report.DeletedCount(),
                   s.req.KindWord());
@@ -267,6 +304,9 @@ int RunSubmit(HelperSession& s) {
     }
     std::string dbError = s.org.LastError();
     s.org.Exec("ROLLBACK");
+    if (!backupPath.empty())
+        unlink(backupPath.c_str());
+    s.errors.SetBackupPath("");
     s.errors.Add("Database error: " + dbError + "; nothing was deleted.");
     SubmitReport(targets).Finish(s);
     return kExitOrg;

@@ -6,6 +6,7 @@
 #include "NoteIdMap.h"
 #include "RecordMapping.h"
 
+#include <cstdio>
 #include <memory>
 #include <set>
 
@@ -162,5 +163,96 @@ int ReadSubmitTargets(HelperSession& s, std::vector<DeleteTarget>& targets) {
     }
     DEBUG_LOG(LOG_NORMAL, "%zu %s marked for deletion in %s.", targets.size(), s.req.KindWord(),
               dataPath.c_str());
+    return kExitOk;
+}
+
+int BackupFailed(HelperSession& s, size_t marked, const std::string& why) {
+    s.errors.SetSubmitSummary(marked, 0, "");
+    s.errors.Add("The backup of the records to delete could not be written: " + why +
+                 "; nothing was deleted.");
+    return kExitBackup;
+}
+
+bool ParseCsv(const std::string& text, std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else
+                quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = any = true;
+        } else if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+            any = true;
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            if (any || !field.empty() || !row.empty()) {
+                row.push_back(std::move(field));
+                rows.push_back(std::move(row));
+            }
+            row.clear();
+            field.clear();
+            any = false;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted)
+        return false;
+    if (any || !field.empty() || !row.empty()) {
+        row.push_back(std::move(field));
+        rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+int ReadUndeleteTargets(HelperSession& s, std::vector<DeleteTarget>& targets) {
+    const std::string path = s.req.InFolder(s.req.undoResultsName);
+    s.progress.Set("Reading " + s.req.undoResultsName);
+    std::string text;
+    FILE* file = std::fopen(path.c_str(), "rbe");
+    if (file) {
+        char chunk[65536];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0;)
+            text.append(chunk, n);
+        const bool failed = std::ferror(file) != 0;
+        std::fclose(file);
+        if (failed)
+            file = nullptr;
+    }
+    std::vector<std::vector<std::string>> rows;
+    const char* why = nullptr;
+    if (!file)
+        why = "cannot be read";
+    else if (!ParseCsv(text, rows) || rows.empty() ||
+             rows[0] != std::vector<std::string>{"Id", "Name", "Outcome", "StatusCode", "Message"})
+        why = "is not the results file of a deletion";
+    if (why) {
+        s.errors.Add("The results file \"" + path + "\" " + why + "; nothing was restored.");
+        return kExitDataFile;
+    }
+    std::set<std::string> seen;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string>& row = rows[i];
+        if (row.size() < 3 || row[2] != "deleted" || row[0].empty() || !seen.insert(row[0]).second)
+            continue;
+        DeleteTarget t;
+        t.id = row[0];
+        t.name = row[1];
+        targets.push_back(std::move(t));
+    }
+    DEBUG_LOG(LOG_NORMAL, "%zu %s to restore, as %s lists them.", targets.size(), s.req.KindWord(),
+              path.c_str());
     return kExitOk;
 }

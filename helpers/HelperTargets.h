@@ -36,3 +36,17 @@ bool ResolveNoteIds(HelperSession& s, std::vector<DeleteTarget>& targets, std::s
 // names the notes through their list). kExitOk, or the exit status with an
 // error entry; nothing is deleted then.
 int ReadSubmitTargets(HelperSession& s, std::vector<DeleteTarget>& targets);
+
+// The end of a submit whose backup could not be written: nothing was deleted.
+// Reports the marked records with none deleted and the reason; kExitBackup.
+int BackupFailed(HelperSession& s, size_t marked, const std::string& why);
+
+// The first step of every undelete: the records the results file of the
+// deletion (named by the request) lists with the outcome "deleted", each once,
+// with their Id and name. kExitOk, or the exit status with an error entry;
+// nothing is restored then.
+int ReadUndeleteTargets(HelperSession& s, std::vector<DeleteTarget>& targets);
+
+// The rows of a CSV text (RFC 4180: quoted fields, "" for a quote, line breaks
+// CRLF or LF); false when a quoted field is not closed.
+bool ParseCsv(const std::string& text, std::vector<std::vector<std::string>>& rows);

@@ -3,6 +3,7 @@
 #include "CxDebugUtil.h"
 #include "HelperExit.h"
 #include "SfHttp.h"
+#include "SfSoap.h"
 
 #include <cstring>
 #include <pugixml.hpp>
@@ -10,28 +11,14 @@
 
 namespace {
 
-// The part of an element name after its namespace prefix.
 const char* LocalName(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    return colon ? colon + 1 : name;
+    return SoapLocalName(name);
 }
-
-// The first element below node (at any depth) with that local name.
 pugi::xml_node FindElement(pugi::xml_node node, const char* localName) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        if (std::strcmp(LocalName(child.name()), localName) == 0)
-            return child;
-        if (pugi::xml_node found = FindElement(child, localName))
-            return found;
-    }
-    return pugi::xml_node();
+    return SoapFindElement(node, localName);
 }
-
 std::string ElementText(pugi::xml_node node, const char* localName) {
-    pugi::xml_node found = FindElement(node, localName);
-    return found ? found.text().get() : "";
+    return SoapElementText(node, localName);
 }
 
 } // namespace

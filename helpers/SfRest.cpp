@@ -4,6 +4,7 @@
 #include "CxText.h"
 #include "HelperExit.h"
 #include "SfJsonRow.h"
+#include "SfSoap.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -92,6 +93,14 @@ bool SfRest::Delete(const std::string& path, SfHttpResponse& response, SfFailure
     return Call("DELETE", path, {}, response, failure, resent);
 }
 
+bool SfRest::Soap(const char* action,
+                  const std::function<std::string(const std::string&)>& envelope,
+                  SfHttpResponse& response, SfFailure& failure, bool* resent) {
+    return Call("POST", std::string("/services/Soap/u/") + kSfApiVersion,
+                {"Content-Type: text/xml; charset=UTF-8", std::string("SOAPAction: ") + action},
+                response, failure, resent, &envelope);
+}
+
 bool SfRest::WaitBeforeRetry(int attempt) {
     long long delay = static_cast<long long>(m_policy.firstDelayMs) << (attempt - 1);
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
@@ -123,7 +132,8 @@ void SfRest::NoteLimit(const std::string& limitInfo) {
 
 bool SfRest::Call(const char* method, const std::string& path,
                   const std::vector<std::string>& headers, SfHttpResponse& response,
-                  SfFailure& failure, bool* resent) {
+                  SfFailure& failure, bool* resent,
+                  const std::function<std::string(const std::string&)>* soapEnvelope) {
     if (resent)
         *resent = false;
     if (m_session.accessToken.empty() && !SignIn(failure))
@@ -140,14 +150,18 @@ bool SfRest::Call(const char* method, const std::string& path,
         }
         const std::string url = full ? path : m_session.instanceUrl + path;
         std::vector<std::string> all = headers;
-        all.push_back("Authorization: Bearer " + m_session.accessToken);
-        all.push_back("Accept: application/json");
+        std::string body;
+        if (soapEnvelope) {
+            body = (*soapEnvelope)(m_session.accessToken);
+        } else {
+            all.push_back("Authorization: Bearer " + m_session.accessToken);
+            all.push_back("Accept: application/json");
+        }
         std::string error;
         bool timedOut = false;
         if (resent && lostAnswer)
             *resent = true;
-        const bool answered =
-            m_http.Send(method, url, all, std::string(), response, error, &timedOut);
+        const bool answered = m_http.Send(method, url, all, body, response, error, &timedOut);
         const bool canRetry = attempt < m_policy.maxRetries;
         if (!answered) {
             DEBUG_LOG(LOG_CRITICAL, "%s %s: no answer: %s", method, path.substr(0, 200).c_str(),
@@ -167,7 +181,20 @@ bool SfRest::Call(const char* method, const std::string& path,
         const long status = response.status;
         if (status >= 200 && status < 300)
             return true;
-        if (status == 401 && !signedInAgain) {
+        // REST says 401; SOAP a fault with INVALID_SESSION_ID.
+        std::string code, detail;
+        if (soapEnvelope) {
+            std::string faultText;
+            if (SoapFault(response.body, code, faultText))
+                detail = faultText.empty() ? code : faultText;
+            else
+                detail = SfRestErrorText(response.body);
+        } else {
+            code = SfRestErrorCode(response.body);
+            detail = SfRestErrorText(response.body);
+        }
+        const bool expired = status == 401 || (soapEnvelope && code == "INVALID_SESSION_ID");
+        if (expired && !signedInAgain) {
             // The session expired: sign in once more and repeat the request.
             DEBUG_LOG(LOG_NORMAL, "The session expired; signing in again.");
             signedInAgain = true;
@@ -182,9 +209,7 @@ bool SfRest::Call(const char* method, const std::string& path,
                 return Stopped(failure);
             continue;
         }
-        const std::string code = SfRestErrorCode(response.body);
-        const std::string detail = SfRestErrorText(response.body);
-        if (status == 401)
+        if (expired)
             failure = {"Salesforce ended the session and did not accept a new one: " + detail,
                        kExitLogin};
         else if (code == "REQUEST_LIMIT_EXCEEDED")

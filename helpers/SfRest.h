@@ -35,6 +35,15 @@ public:
     bool Delete(const std::string& path, SfHttpResponse& response, SfFailure& failure,
                 bool* resent = nullptr);
 
+    // A call of the SOAP API (partner, the same version) at the org's server:
+    // envelope makes the request for a session id, which goes in its
+    // SessionHeader. True with the answer in response (HTTP 200); false with the
+    // user's text and exit status in failure. An invalid session signs in again
+    // once; 502/503/504 and lost answers are tried again as for REST; resent as
+    // for Delete.
+    bool Soap(const char* action, const std::function<std::string(const std::string&)>& envelope,
+              SfHttpResponse& response, SfFailure& failure, bool* resent = nullptr);
+
     // Waits before try number attempt (1, 2, ...) as the retry policy says;
     // false when a stop was asked for meanwhile.
     bool WaitBeforeRetry(int attempt);
@@ -45,8 +54,10 @@ public:
     const std::string& LastLimitInfo() const { return m_lastLimit; }
 
 private:
+    // soapEnvelope set: a SOAP call with that body to path; otherwise REST.
     bool Call(const char* method, const std::string& path, const std::vector<std::string>& headers,
-              SfHttpResponse& response, SfFailure& failure, bool* resent);
+              SfHttpResponse& response, SfFailure& failure, bool* resent,
+              const std::function<std::string(const std::string&)>* soapEnvelope = nullptr);
     void NoteLimit(const std::string& limitInfo);
 
     SfHttp& m_http;

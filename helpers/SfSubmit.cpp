@@ -3,6 +3,7 @@
 // account that still has contacts, opportunities or cases are left alone. The
 // rest goes in requests of 200 ids with a result per record.
 #include "CxDebugUtil.h"
+#include "DeleteBackup.h"
 #include "HelperSession.h"
 #include "HelperTargets.h"
 #include "IsoDate.h"
@@ -21,6 +22,21 @@ namespace {
 
 constexpr size_t kIdsPerRequest = 200;
 constexpr int kLockRetries = 3;
+// A backup query names at most this many ids and this many characters of
+// fields, so that its address stays well below the server's limit.
+constexpr size_t kBackupIdsPerQuery = 100;
+constexpr size_t kBackupFieldChars = 4000;
+
+// A JSON value as the backup keeps it: texts as they are, null empty, anything
+// else (numbers, flags, compound fields) as its JSON text.
+std::string ValueText(simdjson::dom::element value) {
+    std::string_view text;
+    if (value.get_string().get(text) == simdjson::SUCCESS)
+        return std::string(text);
+    if (value.is_null())
+        return std::string();
+    return simdjson::to_string(value);
+}
 
 // Ids go into queries and URLs as they are: only 15 or 18 letters and digits.
 bool IsRecordId(const std::string& id) {
@@ -191,7 +207,93 @@ public:
 
     void SetTotal(size_t total) { m_total = total; }
 
+    // Every field the user may read of the records about to be deleted, read
+    // from salesforce into backup; false with failure set.
+    bool FetchForBackup(const std::vector<size_t>& indices, DeleteBackup& backup,
+                        SfFailure& failure) {
+        std::map<std::string, std::vector<size_t>> byTable;
+        for (size_t i : indices)
+            byTable[m_targets[i].table].push_back(i);
+        std::map<std::string, std::vector<DeleteBackup::Field>> rows;
+        for (const auto& [table, list] : byTable) {
+            std::vector<std::string> fields;
+            if (!DescribeInOrder(table, fields, failure))
+                return false;
+            // Groups of fields, each query repeating Id.
+            std::vector<std::string> groups;
+            for (const std::string& f : fields) {
+                if (f == "Id")
+                    continue;
+                if (groups.empty() || groups.back().size() + f.size() > kBackupFieldChars)
+                    groups.emplace_back("Id");
+                groups.back() += ", " + f;
+            }
+            if (groups.empty())
+                groups.emplace_back("Id");
+            for (size_t at = 0; at < list.size(); at += kBackupIdsPerQuery) {
+                const std::vector<size_t> chunk(
+                    list.begin() + static_cast<std::ptrdiff_t>(at),
+                    list.begin() + static_cast<std::ptrdiff_t>(
+                                       std::min(list.size(), at + kBackupIdsPerQuery)));
+                for (size_t g = 0; g < groups.size(); ++g) {
+                    const std::string soql = "SELECT " + groups[g] + " FROM " + table +
+                                             " WHERE Id IN (" + QuotedIdList(m_targets, chunk) +
+                                             ")";
+                    if (!Query(soql, failure, [&](simdjson::dom::element r) {
+                            const std::string id(JsonText(r, "Id"));
+                            simdjson::dom::object record;
+                            if (id.empty() || r.get_object().get(record) != simdjson::SUCCESS)
+                                return;
+                            std::vector<DeleteBackup::Field>& row = rows[id];
+                            for (auto [key, value] : record)
+                                if (key != "attributes" && (g == 0 || key != "Id"))
+                                    row.emplace_back(std::string(key), ValueText(value));
+                        }))
+                        return false;
+                }
+            }
+        }
+        for (size_t i : indices) {
+            auto it = rows.find(m_targets[i].id);
+            if (it != rows.end())
+                backup.Add(m_targets[i].table, std::move(it->second));
+        }
+        return true;
+    }
+
 private:
+    // The names of the fields describe lists for an object, in its order.
+    bool DescribeInOrder(const std::string& object, std::vector<std::string>& fields,
+                         SfFailure& failure) {
+        SfHttpResponse response;
+        if (!m_rest.Get(SfRest::DataPath() + "/sobjects/" + object + "/describe", {}, response,
+                        failure))
+            return false;
+        simdjson::dom::element root;
+        simdjson::dom::array list;
+        if (m_parser.parse(response.body).get(root) != simdjson::SUCCESS ||
+            root["fields"].get_array().get(list) != simdjson::SUCCESS) {
+            failure = {"Salesforce sent an unreadable description of the " + object + " object.",
+                       kExitServer};
+            return false;
+        }
+        for (simdjson::dom::element field : list) {
+            const std::string_view name = JsonText(field, "name");
+            if (!name.empty() && IsFieldName(name))
+                fields.emplace_back(name);
+        }
+        return true;
+    }
+
+    // Field names go into queries as they are: letters, digits and '_' only.
+    static bool IsFieldName(std::string_view name) {
+        for (char c : name)
+            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                  c == '_'))
+                return false;
+        return true;
+    }
+
     void Refuse(size_t i, const std::string& code, const std::string& text) {
         m_report.NotDeleted(i, code, text);
         m_s.errors.Add(text);
@@ -338,6 +440,27 @@ int RunSalesforceSubmit(HelperSession& s) {
     for (size_t i : current)
         (std::string(targets[i].table) == "Account" ? accounts : first).push_back(i);
     deleter.SetTotal(current.size());
+    // Nothing is deleted before every record that may go is backed up on disk
+    // (an account that turns out to keep its contacts is in the backup too).
+    if (ok && !current.empty()) {
+        DeleteBackup backup;
+        s.progress.Set("Saving a backup of " + WithThousands(current.size()) + " " +
+                       s.req.KindWord());
+        std::string backupPath, why;
+        if (!deleter.FetchForBackup(current, backup, failure)) {
+            if (failure.exitCode == kExitStopped) {
+                s.errors.SetSubmitSummary(targets.size(), 0, "");
+                s.errors.Add("Stopped on request; nothing was deleted.");
+                return kExitStopped;
+            }
+            BackupFailed(s, targets.size(),
+                         "the records could not be read from salesforce: " + failure.text);
+            return failure.exitCode;
+        }
+        if (!backup.Write(s.req.dataFolder, s.req.KindLabel(), backupPath, why))
+            return BackupFailed(s, targets.size(), why);
+        s.errors.SetBackupPath(backupPath);
+    }
     ok = ok && deleter.DeleteAll(first, failure);
     std::vector<size_t> freeAccounts;
     ok = ok && deleter.CheckAccounts(accounts, freeAccounts, failure);

@@ -10,14 +10,15 @@
 
 namespace {
 
-const char* OutcomeText(SubmitReport::Outcome outcome) {
+const char* OutcomeText(SubmitReport::Outcome outcome, SubmitReport::Action action) {
+    const bool restore = action == SubmitReport::Action::Restore;
     switch (outcome) {
     case SubmitReport::Outcome::Deleted:
-        return "deleted";
+        return restore ? "restored" : "deleted";
     case SubmitReport::Outcome::Unknown:
         return "unknown";
     default:
-        return "not deleted";
+        return restore ? "not restored" : "not deleted";
     }
 }
 
@@ -34,7 +35,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 // A new file of mode 0600 under a name no earlier submit used.
-int CreateResultsFile(const HelperRequest& req, std::string& path) {
+int CreateResultsFile(const HelperRequest& req, const char* word, std::string& path) {
     const std::string stem = req.StateFileName().substr(0, req.StateFileName().find('.'));
     const time_t now = std::time(nullptr);
     struct tm local {};
@@ -43,7 +44,7 @@ int CreateResultsFile(const HelperRequest& req, std::string& path) {
     std::strftime(stamp, sizeof(stamp), "%Y%m%d-%H%M%S", &local);
     for (int i = 0; i < 100; ++i) {
         path =
-            req.InFolder(stem + "Results-" + stamp + (i ? "-" + std::to_string(i) : "") + ".csv");
+            req.InFolder(stem + word + "-" + stamp + (i ? "-" + std::to_string(i) : "") + ".csv");
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -65,7 +66,8 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-SubmitReport::SubmitReport(const std::vector<DeleteTarget>& targets) {
+SubmitReport::SubmitReport(const std::vector<DeleteTarget>& targets, Action action)
+    : m_action(action) {
     m_lines.reserve(targets.size());
     for (const DeleteTarget& t : targets) {
         Line line;
@@ -103,14 +105,16 @@ void SubmitReport::Unknown(size_t index, const std::string& message) {
 
 std::string SubmitReport::Finish(HelperSession& s) {
     std::string path;
-    int fd = CreateResultsFile(s.req, path);
+    const bool restore = m_action == Action::Restore;
+    int fd = CreateResultsFile(s.req, restore ? "Restored" : "Results", path);
     bool ok = fd >= 0;
     const int createErrno = errno;
     if (ok) {
         std::string text = "Id,Name,Outcome,StatusCode,Message\n";
         for (const Line& l : m_lines)
-            text += CsvField(l.id) + "," + CsvField(l.name) + "," + OutcomeText(l.outcome) + "," +
-                    CsvField(l.statusCode) + "," + CsvField(l.message) + "\n";
+            text += CsvField(l.id) + "," + CsvField(l.name) + "," +
+                    OutcomeText(l.outcome, m_action) + "," + CsvField(l.statusCode) + "," +
+                    CsvField(l.message) + "\n";
         ok = WriteAll(fd, text);
         ok = close(fd) == 0 && ok;
         if (!ok)
@@ -121,8 +125,11 @@ std::string SubmitReport::Finish(HelperSession& s) {
                      "\" cannot be written: " + std::strerror(fd >= 0 ? errno : createErrno) + ".");
         path.clear();
     }
-    s.errors.SetSubmitSummary(m_lines.size(), m_nDeleted, path);
-    std::string line = "Deleted " + std::to_string(m_nDeleted) + " of " +
+    if (restore)
+        s.errors.SetUndeleteSummary(m_lines.size(), m_nDeleted, path);
+    else
+        s.errors.SetSubmitSummary(m_lines.size(), m_nDeleted, path);
+    std::string line = (restore ? "Restored " : "Deleted ") + std::to_string(m_nDeleted) + " of " +
                        std::to_string(m_lines.size()) + " " + s.req.KindWord() + ".";
     if (!path.empty())
         line += " Results: " + path;

@@ -309,10 +309,10 @@ TEST_F(ExchangeRoundTrip, TheSignInIsSentToSalesforceOnly) {
     }
 }
 
-// Sign-out: request 3, the helper's last progress line as its answer (never
+// Sign-out: request 4, the helper's last progress line as its answer (never
 // one an earlier run left), the data file left alone; a failure gives the
 // helper's reason.
-TEST_F(ExchangeRoundTrip, SignOutSendsRequestThreeAndTakesTheHelpersAnswer) {
+TEST_F(ExchangeRoundTrip, SignOutSendsRequestFourAndTakesTheHelpersAnswer) {
     const char kSignedOut[] =
         "Signed out: the browser sign-in of demo@example.com was ended and forgotten.";
     struct Case {
@@ -344,16 +344,78 @@ TEST_F(ExchangeRoundTrip, SignOutSendsRequestThreeAndTakesTheHelpersAnswer) {
         s.Control(c.control);
 
         EXPECT_EQ(s.util->SignOut(), c.signedOut);
-        EXPECT_EQ(s.util->GetRequest(), 3);
+        EXPECT_EQ(s.util->GetRequest(), 4);
         EXPECT_EQ(s.util->HasError(), !c.signedOut);
         EXPECT_STREQ(s.util->GetLastError(), c.error);
         EXPECT_EQ(s.util->ReadProgressLine(), c.answer);
         const std::string sent = ReadFileBytes(s.In("param-copy.dat"));
-        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("3").Str()), std::string::npos);
+        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("4").Str()), std::string::npos);
         EXPECT_NE(sent.find(Bytes().Int(1015).Int(8).Text("browser").Str()), std::string::npos);
         EXPECT_EQ(ReadFileBytes(s.In("SFAddr.dat")), data);
         EXPECT_EQ(s.Runs(), 1u);
     }
+}
+
+// Undelete: request 3 with the results file's name alone (tag 1018, only with
+// this request), the data file left alone, the helper's report read back.
+TEST_F(ExchangeRoundTrip, UndeleteSendsTheResultsFileNameAndReadsTheReport) {
+    struct Case {
+        const char* name;
+        const char* control;
+        bool ran;
+        int32_t requested;
+        int32_t restored;
+        const char* error;
+    } cases[] = {
+        {"all back", "UndeleteRequested=3\nUndeleteRestored=3\nUndeleteResults=/d/r.csv\n", true, 3,
+         3, ""},
+        {"one purged", "UndeleteRequested=3\nUndeleteRestored=2\nErrorCount=1\n", true, 3, 2,
+         "Tool error 1"},
+        {"failed run", "ErrorCount=1\nExitStatus=7\n", false, -1, -1, "Tool error 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s;
+        const std::string data = ReadFileBytes(s.In("good.dat"));
+        WriteFileBytes(s.In("SFAddr.dat"), data);
+        s.Control(c.control);
+        EXPECT_EQ(s.util->Undelete("/some/folder/SFAddrResults-20261211-161900.csv"), c.ran);
+        EXPECT_EQ(s.util->GetRequest(), 3);
+        EXPECT_EQ(s.util->GetRequestedCount(), c.requested);
+        EXPECT_EQ(s.util->GetRestoredCount(), c.restored);
+        EXPECT_STREQ(s.util->GetFirstError(), c.error);
+        EXPECT_STREQ(s.util->GetRestoredFile(), c.restored == 3 ? "/d/r.csv" : "");
+        const std::string sent = ReadFileBytes(s.In("param-copy.dat"));
+        EXPECT_NE(sent.find(Bytes().Int(1006).Int(8).Text("3").Str()), std::string::npos);
+        EXPECT_NE(
+            sent.find(Bytes().Int(1018).Int(8).Text("SFAddrResults-20261211-161900.csv").Str()),
+            std::string::npos);
+        EXPECT_EQ(ReadFileBytes(s.In("SFAddr.dat")), data);
+        // A later submit sends no results file.
+        s.Control("");
+        s.LoadGood();
+        EXPECT_EQ(ReadFileBytes(s.In("param-copy.dat")).find(Bytes().Int(1018).Str()),
+                  std::string::npos);
+        EXPECT_EQ(s.util->GetRestoredCount(), -1);
+    }
+    // No file named: the helper is not run.
+    Scene s;
+    EXPECT_FALSE(s.util->Undelete(""));
+    EXPECT_EQ(s.Runs(), 0u);
+}
+
+// The backup a submit names is read with its report.
+TEST_F(ExchangeRoundTrip, TheBackupFileIsReadWithTheSubmitReport) {
+    Scene s;
+    s.LoadGood();
+    s.util->MarkDeleted(s.Records()[0]->Entry, false);
+    s.Control("SubmitDeleted=1\nSubmitBackup=/d/Backups/Contacts-20261211-161900.csv\n");
+    ASSERT_TRUE(s.util->Submit());
+    EXPECT_STREQ(s.util->GetBackupFile(), "/d/Backups/Contacts-20261211-161900.csv");
+    s.util->MarkDeleted(s.Records()[1]->Entry, false);
+    s.Control("SubmitDeleted=1\n");
+    ASSERT_TRUE(s.util->Submit());
+    EXPECT_STREQ(s.util->GetBackupFile(), "");
 }
 
 TEST_F(ExchangeRoundTrip, ReadProgressLineTakesTheLastLineThatIsNotEmpty) {

@@ -15,8 +15,10 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -49,6 +51,9 @@ const char kNoDataFolder[] = "Can not find the data folder; nothing was submitte
 const char kEmptyValue[] = "<empty>";
 const char kNothingDeleted[] = "Nothing was deleted in salesforce for %s: %s";
 const char kNoFolderReason[] = "Can not find the data folder.";
+const char kUndoCaption[] = "&Undo Deletion";
+const char kUndoQuestion[] = "Restore the %d records deleted in this run from the recycle bin?";
+const char kRestoring[] = "Restoring the deleted records from the salesforce recycle bin...";
 
 using TLogFields = std::vector<std::pair<const char*, std::string>>;
 
@@ -193,6 +198,7 @@ struct TSubmission {
     std::string sError;
     int32_t nDeleted = -1; // records the helper reported deleted; -1: not said
     std::string sResultsFile;
+    std::string sBackupFile;
     std::string sFirstError;
     int32_t nErrorCount = 0;
 };
@@ -215,6 +221,7 @@ bool SubmitAll(std::vector<TSubmission>& submissions) {
         s.sFirstError = s.pUtil->GetFirstError();
         s.nErrorCount = s.pUtil->GetErrorCount();
         s.sResultsFile = s.pUtil->GetResultsFile();
+        s.sBackupFile = s.pUtil->GetBackupFile();
         s.bDone = true;
     }
     return true;
@@ -258,7 +265,67 @@ std::vector<std::string> OutcomeLines(const TSubmission& s, int32_t marked) {
     }
     if (!s.sResultsFile.empty())
         lines.push_back("The outcome of every record is in " + s.sResultsFile + ".");
+    if (!s.sBackupFile.empty())
+        lines.push_back("A backup of the deleted records is in " + s.sBackupFile + ".");
     return lines;
+}
+
+// One kind's undo, run on the worker thread, and what it gave.
+struct TUndoRun {
+    TUndoRun(const TCleanKind* kind, CxSFBaseUtil* util, std::string resultsFile, int32_t deleted)
+        : pKind(kind), pUtil(util), sResultsFile(std::move(resultsFile)), nDeleted(deleted) {}
+
+    const TCleanKind* pKind;
+    CxSFBaseUtil* pUtil;
+    std::string sResultsFile;
+    int32_t nDeleted;
+    bool bDone = false;
+    bool bRan = false;
+    bool bHasError = false;
+    int32_t nRestored = -1;
+    int32_t nRequested = -1;
+    int32_t nErrorCount = 0;
+    std::string sError;
+    std::string sFirstError;
+};
+
+// Runs on the worker thread: touches the exchange objects and the wait window only.
+bool UndoAll(std::vector<TUndoRun>& runs) {
+    std::this_thread::sleep_for(kWaitWindowPause);
+    char folder[kPathCapacity] = {};
+    if (!GetDataFolder(folder))
+        return false;
+    for (TUndoRun& r : runs) {
+        SetWaitStatusFileIn(folder, r.pKind->pszStatusFile);
+        r.bRan = r.pUtil->Undelete(r.sResultsFile.c_str());
+        r.bHasError = r.pUtil->HasError();
+        r.nRestored = r.pUtil->GetRestoredCount();
+        r.nRequested = r.pUtil->GetRequestedCount();
+        r.nErrorCount = r.pUtil->GetErrorCount();
+        r.sError = r.pUtil->GetLastError();
+        r.sFirstError = r.pUtil->GetFirstError();
+        r.bDone = true;
+    }
+    return true;
+}
+
+// The log line of one kind's undo.
+std::string UndoLine(const TUndoRun& r) {
+    const char* word = r.pKind->pszWord;
+    if (!r.bRan)
+        return Format("Undoing the %s deletions in salesforce failed: %s", word, r.sError.c_str());
+    const int32_t asked = r.nRequested >= 0 ? r.nRequested : r.nDeleted;
+    const int32_t restored = r.nRestored >= 0 ? r.nRestored : (r.bHasError ? 0 : asked);
+    char line[160];
+    std::snprintf(line, sizeof(line), "%d %s deletions undone in salesforce.",
+                  static_cast<int>(restored), word);
+    if (!r.bHasError)
+        return line;
+    const int32_t failed = asked > restored ? asked - restored : r.nErrorCount;
+    std::string text(line);
+    text.pop_back();
+    const std::string& first = r.sFirstError.empty() ? r.sError : r.sFirstError;
+    return text + "; " + std::to_string(failed) + " could not be restored: " + first;
 }
 
 } // namespace
@@ -283,6 +350,11 @@ TfmSFClean::TfmSFClean(QWidget* parent)
     pbDel->setValue(0);
     pbDel->setTextVisible(true);
 
+    btnUndo = new QPushButton(Utf8(kUndoCaption), this);
+    btnUndo->setObjectName("btnUndo");
+    btnUndo->hide();
+    connect(btnUndo, &QPushButton::clicked, this, &TfmSFClean::btnUndoClick);
+
     tmStart = new QTimer(this);
     tmStart->setObjectName("tmStart");
     tmStart->setSingleShot(true);
@@ -293,7 +365,11 @@ TfmSFClean::TfmSFClean(QWidget* parent)
     page->setContentsMargins(24, 18, 24, 14);
     page->setSpacing(10);
     page->addWidget(memLog, 1);
-    page->addWidget(pbDel);
+    auto* bar = new QHBoxLayout;
+    bar->setSpacing(10);
+    bar->addWidget(pbDel, 1);
+    bar->addWidget(btnUndo);
+    page->addLayout(bar);
 }
 
 bool TfmSFClean::UpdateData(bool leaving) {
@@ -309,6 +385,7 @@ bool TfmSFClean::UpdateData(bool leaving) {
     NoteDeleted = 0;
     tmStart->start();
     pbDel->setValue(0);
+    OfferUndo({});
     return true;
 }
 
@@ -340,6 +417,47 @@ void TfmSFClean::FitLogFont() {
 
 void TfmSFClean::StopPendingRun() {
     tmStart->stop();
+    OfferUndo({});
+}
+
+void TfmSFClean::OfferUndo(std::vector<TUndoKind> kinds) {
+    m_undo = std::move(kinds);
+    btnUndo->setVisible(!m_undo.empty());
+}
+
+void TfmSFClean::btnUndoClick() {
+    if (m_undo.empty())
+        return;
+    int64_t total = 0;
+    for (const TUndoKind& k : m_undo)
+        total += k.nDeleted;
+    char question[160];
+    std::snprintf(question, sizeof(question), kUndoQuestion, static_cast<int>(total));
+    if (ShowMessageBox(this, question, "Confirmation", MessageIcon::Question,
+                       MessageButtons::YesNo) != mrYes)
+        return;
+
+    std::vector<TUndoRun> runs;
+    for (const TUndoKind& k : m_undo)
+        if (CxSFBaseUtil* util = k.pKind->Util())
+            runs.emplace_back(k.pKind, util, k.sResultsFile, k.nDeleted);
+    const bool haveFolder =
+        RunWithWaitWindow(parentWidget(), kRestoring, [&runs] { return UndoAll(runs); });
+    if (!haveFolder) {
+        AddLogLine("Can not find the data folder; nothing was restored in salesforce.");
+        return;
+    }
+    // A kind whose helper ran to its end is done: what failed there (a
+    // record no longer in the recycle bin) will not come back by asking again.
+    std::vector<TUndoKind> left;
+    for (const TUndoRun& r : runs) {
+        if (!r.bDone)
+            continue;
+        AddLogLine(UndoLine(r));
+        if (!r.bRan)
+            left.push_back({r.pKind, r.sResultsFile, r.nDeleted});
+    }
+    OfferUndo(std::move(left));
 }
 
 void TfmSFClean::tmStartTimer() {
@@ -392,6 +510,7 @@ void TfmSFClean::SubmitDeletions() {
     if (!haveFolder && !submissions.empty())
         AddLogLine(kNoDataFolder);
     std::string failures;
+    std::vector<TUndoKind> undo;
     for (const TSubmission& s : submissions) {
         if (s.bDone)
             for (const std::string& line : OutcomeLines(s, this->*s.pKind->pCounter))
@@ -402,8 +521,11 @@ void TfmSFClean::SubmitDeletions() {
                 failures += "\n";
             failures += Format(kNothingDeleted, KindName(*s.pKind), reason.c_str());
         }
+        if (s.bDone && s.nDeleted > 0 && !s.sResultsFile.empty())
+            undo.push_back({s.pKind, s.sResultsFile, s.nDeleted});
     }
     pbDel->setValue(100);
+    OfferUndo(std::move(undo));
     // The log above reads as success up to its last lines: a failure is said aloud.
     if (!failures.empty())
         ShowMessageBox(this, failures.c_str(), "Error", MessageIcon::Error, MessageButtons::OK);

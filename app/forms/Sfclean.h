@@ -7,9 +7,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 struct SFAddrRec;
 struct SFDateRec;
@@ -27,8 +29,8 @@ public:
     // deletion. leaving true: nothing to take. Always true.
     bool UpdateData(bool leaving);
 
-    // Cancels a run that the timer has not started yet; the wizard calls it
-    // whenever it leaves this step.
+    // Cancels a run that the timer has not started yet and withdraws the offer
+    // to undo the last run; the wizard calls it whenever it leaves this step.
     void StopPendingRun();
 
     // The whole run: marks and logs the ticked duplicates of every chosen kind,
@@ -61,6 +63,8 @@ public:
 
     QPlainTextEdit* memLog;
     QProgressBar* pbDel;
+    // Offered after a run that deleted records: restores them from the recycle bin.
+    QPushButton* btnUndo;
     QTimer* tmStart;
 
     // Records marked deleted in this run, per kind.
@@ -76,6 +80,9 @@ public:
 public slots:
     // Fires once: the wizard must still show this step.
     void tmStartTimer();
+    // Asks, then lets the helper of each kind restore the records this run
+    // deleted (as its results file names them) and logs a line per kind.
+    void btnUndoClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -84,6 +91,16 @@ private:
     // The log's font, smaller than the desktop's when need be, so that the
     // rule of "=" fits the log's width without scrolling.
     void FitLogFont();
+
+    // A kind whose deletions of the last run can still be undone.
+    struct TUndoKind {
+        const TCleanKind* pKind;
+        std::string sResultsFile;
+        int32_t nDeleted;
+    };
+    std::vector<TUndoKind> m_undo;
+    void OfferUndo(std::vector<TUndoKind> kinds);
+
     void DeleteDups(const TCleanKind& kind);
     void DeleteItem(const TCleanKind& kind, void* record);
     // The submissions, their outcome lines and the full progress bar.

@@ -41,6 +41,7 @@ constexpr int kHelperExitStopped = 6;
 
 const char kStatusSection[] = "Status";
 const char kSubmitSection[] = "Submit";
+const char kUndeleteSection[] = "Undelete";
 const char kSaveFailed[] = "Can not save information to temperary file.";
 
 // A settings file bound to a full path.
@@ -53,9 +54,9 @@ public:
 
 // A count of the helper's submit report: a whole number from 0 up, else -1
 // (missing, empty or not a number).
-int32_t ReportCount(CxIniUtil& ini, const char* key) {
+int32_t ReportCount(CxIniUtil& ini, const char* key, const char* section = kSubmitSection) {
     char text[32] = {};
-    ini.GetString(kSubmitSection, key, text, sizeof(text), "");
+    ini.GetString(section, key, text, sizeof(text), "");
     if (!text[0])
         return -1;
     errno = 0;
@@ -261,7 +262,8 @@ CxSFBaseUtil::CxSFBaseUtil()
       m_nHelperTimeoutMs(CxSFDataReader::kDefaultTimeoutMs), m_szConnectionKind{},
       m_szConnectionTarget{}, m_szSignInMethod{}, m_szConsumerKey{}, m_szCallbackUrl{},
       m_nMarkedCount(-1), m_nDeletedCount(-1), m_szResultsFile{}, m_szFirstError{},
-      m_nErrorCount(0) {
+      m_nErrorCount(0), m_szBackupFile{}, m_szUndoResults{}, m_nRequestedCount(-1),
+      m_nRestoredCount(-1), m_szRestoredFile{} {
     CopyText(m_szLogLocation, "appdebug.log");
     // The data folder starts as the program's own folder.
     if (!GetModuleFolder(nullptr, m_szDataFolder, sizeof(m_szDataFolder)))
@@ -384,6 +386,7 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
         {1007, m_szErrorFileName}, {1008, m_szStatusFileName}, {1009, m_szLogLocation},
         {1010, m_szReserved},      {1011, level.c_str()},      {1012, m_bDebugEnabled ? "1" : "0"},
     };
+    const bool undelete = m_nRequest == kUndeleteRequest;
     const std::string paramPath = DataPath(m_szParamFileName);
     {
         CxSFParamParser params;
@@ -401,6 +404,9 @@ bool CxSFBaseUtil::ExchangeWithHelper() {
             filled = params.SetParam(1016, ptText, m_szConsumerKey) && filled;
             filled = params.SetParam(1017, ptText, m_szCallbackUrl) && filled;
         }
+        // The deletion to undo: its results file, in the data folder.
+        if (undelete)
+            filled = params.SetParam(1018, ptText, m_szUndoResults) && filled;
         filled = filled && AddKindParams(params);
         // A parameter file of an earlier request must never drive this run.
         unlink(paramPath.c_str());
@@ -449,11 +455,24 @@ bool CxSFBaseUtil::SignOut() {
     // An earlier run's progress line must never pass for this run's answer.
     if (m_szStatusFileName[0])
         unlink(DataPath(m_szStatusFileName).c_str());
-    m_nRequest = 3;
+    m_nRequest = kSignOutRequest;
     if (!ExchangeWithHelper() || m_bHasError)
         return false;
     DEBUG_LOG(LOG_NORMAL, "Signed out of salesforce.");
     return true;
+}
+
+bool CxSFBaseUtil::Undelete(const char* resultsFile) {
+    DEBUG_LOG(LOG_NORMAL, "Start restoring deleted records from the recycle bin.");
+    const char* slash = resultsFile ? std::strrchr(resultsFile, '/') : nullptr;
+    CopyWholeText(m_szUndoResults, slash ? slash + 1 : (resultsFile ? resultsFile : ""));
+    if (!m_szUndoResults[0]) {
+        ClearSubmitReport();
+        SetError("No results file names the records to restore.");
+        return false;
+    }
+    m_nRequest = kUndeleteRequest;
+    return ExchangeWithHelper();
 }
 
 std::string CxSFBaseUtil::ReadProgressLine() const {
@@ -497,6 +516,10 @@ void CxSFBaseUtil::ClearSubmitReport() {
     m_nMarkedCount = -1;
     m_nDeletedCount = -1;
     m_szResultsFile[0] = '\0';
+    m_szBackupFile[0] = '\0';
+    m_nRequestedCount = -1;
+    m_nRestoredCount = -1;
+    m_szRestoredFile[0] = '\0';
 }
 
 void CxSFBaseUtil::ReadSubmitReport() {
@@ -507,6 +530,10 @@ void CxSFBaseUtil::ReadSubmitReport() {
     m_nMarkedCount = ReportCount(ini, "Marked");
     m_nDeletedCount = ReportCount(ini, "Deleted");
     ini.GetString(kSubmitSection, "Results", m_szResultsFile, sizeof(m_szResultsFile), "");
+    ini.GetString(kSubmitSection, "Backup", m_szBackupFile, sizeof(m_szBackupFile), "");
+    m_nRequestedCount = ReportCount(ini, "Requested", kUndeleteSection);
+    m_nRestoredCount = ReportCount(ini, "Restored", kUndeleteSection);
+    ini.GetString(kUndeleteSection, "Results", m_szRestoredFile, sizeof(m_szRestoredFile), "");
 }
 
 void CxSFBaseUtil::RequestStopIfRunning() {
@@ -558,7 +585,7 @@ bool CxSFBaseUtil::LoadFromHelper() {
     // Records an earlier run left must never pass for this run's.
     if (m_szDataFileName[0])
         unlink(DataPath(m_szDataFileName).c_str());
-    m_nRequest = 1;
+    m_nRequest = kLoadRequest;
     if (!ExchangeWithHelper() || m_bHasError)
         return false;
     if (!ReadDataFile()) {
@@ -584,7 +611,7 @@ bool CxSFBaseUtil::SubmitChanges() {
         CopyText(m_szLastError, kSaveFailed);
         return false;
     }
-    m_nRequest = 2;
+    m_nRequest = kSubmitRequest;
     if (!ExchangeWithHelper())
         return false;
     m_bChanged = false;

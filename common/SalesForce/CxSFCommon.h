@@ -80,6 +80,18 @@ public:
     // an error; its answer is then its last progress line (ReadProgressLine),
     // otherwise HasError and GetLastError tell why.
     bool SignOut();
+    // The undelete request: the helper restores from the recycle bin the
+    // records that the results file of an earlier submit (a path or a name in
+    // the data folder; only its name is sent) lists as deleted. True when the
+    // helper ran to a clean end; what it restored and what failed are then in
+    // GetRestoredCount, GetRequestedCount, HasError and GetFirstError.
+    bool Undelete(const char* resultsFile);
+
+    // The helper's requests.
+    static constexpr int32_t kLoadRequest = 1;
+    static constexpr int32_t kSubmitRequest = 2;
+    static constexpr int32_t kUndeleteRequest = 3;
+    static constexpr int32_t kSignOutRequest = 4;
 
     // The kind's data file in the data folder (the kind's own name when fileName
     // is null or empty); the base has none.
@@ -183,6 +195,13 @@ public:
     int32_t GetMarkedCount() const { return m_nMarkedCount; }
     int32_t GetDeletedCount() const { return m_nDeletedCount; }
     const char* GetResultsFile() const { return m_szResultsFile; }
+    // The backup file of the records the last submit deleted (empty: none).
+    const char* GetBackupFile() const { return m_szBackupFile; }
+    // The last undelete's report: the records the results file named as
+    // deleted, those restored (-1 when not said), and its own results file.
+    int32_t GetRequestedCount() const { return m_nRequestedCount; }
+    int32_t GetRestoredCount() const { return m_nRestoredCount; }
+    const char* GetRestoredFile() const { return m_szRestoredFile; }
     // Takes the Submit section of the helper's error file into the counts and
     // the results file; what the file does not say reads as unknown.
     void ReadSubmitReport();
@@ -255,6 +274,11 @@ protected:
     char m_szFirstError[1024];
     int32_t m_nErrorCount;
     std::string m_sRefusedFolder; // the last data folder refused as too long
+    char m_szBackupFile[1024];
+    char m_szUndoResults[256];
+    int32_t m_nRequestedCount;
+    int32_t m_nRestoredCount;
+    char m_szRestoredFile[1024];
 
 private:
     void ClearSubmitReport();

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <string>
@@ -255,6 +256,25 @@ protected:
     long long Count(const std::string& table, const std::string& where = "1") {
         auto rows = Query("SELECT count(*) FROM \"" + table + "\" WHERE " + where);
         return rows.empty() ? -1 : std::stoll(rows[0][0]);
+    }
+
+    // Every column of the row with that Id, by name, as text ("" for NULL).
+    std::map<std::string, std::string> Row(const std::string& table, const std::string& id) {
+        std::map<std::string, std::string> row;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(m_org.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        const std::string sql = "SELECT * FROM \"" + table + "\" WHERE Id = ?";
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
+        sqlite3_bind_text(st, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        if (st && sqlite3_step(st) == SQLITE_ROW)
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                row[sqlite3_column_name(st, i)] = t ? reinterpret_cast<const char*>(t) : "";
+            }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return row;
     }
 
     // Every object table and the recycle bin, as counts.

@@ -118,7 +118,7 @@ TEST_F(HelperErrors, UnusableRequestsAreRefused) {
     } cases[] = {
         {"unknown data file", 1004, "Other.dat", "Unknown data file name"},
         {"data file outside the folder", 1004, "../SFAddr.dat", "Unknown data file name"},
-        {"unknown request", 1006, "4", "Unknown request"},
+        {"unknown request", 1006, "5", "Unknown request"},
         {"unknown connection", 1013, "ftp", "Unknown connection"},
         {"unknown sign-in method", 1015, "pigeon", "Unknown sign-in method"},
         {"browser sign-in without its app", 1015, "browser",

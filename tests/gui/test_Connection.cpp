@@ -543,7 +543,7 @@ TEST_F(ConnectionSignOut, RunsTheHelperWithTheShownChoicesAndShowsItsAnswer) {
     EXPECT_EQ(MessageIcon::Information, box.icon);
     EXPECT_EQ(dialog.get(), box.owner);
     std::map<int32_t, std::string> sent = Sent();
-    EXPECT_EQ("3", sent[1006]);
+    EXPECT_EQ("4", sent[1006]);
     EXPECT_EQ("demo@example.com", sent[1001]);
     EXPECT_EQ("", sent[1002]) << "no password for a sign-out";
     EXPECT_EQ("", sent[1003]) << "no token for a sign-out";

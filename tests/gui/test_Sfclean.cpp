@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sqlite3.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,12 +174,16 @@ protected:
     std::string Log() const { return page->memLog->toPlainText().toStdString(); }
 
     // A submission's outcome lines as logged after a run of the real helper,
-    // which may name a file with the outcome of every record.
+    // which may name a file with the outcome of every record and the backup of
+    // the records it deleted.
     static std::vector<std::string> WithResultsLine(std::vector<std::string> lines,
                                                     const CxSFBaseUtil* util) {
         if (util->GetResultsFile()[0])
             lines.push_back(std::string("The outcome of every record is in ") +
                             util->GetResultsFile() + ".");
+        if (util->GetBackupFile()[0])
+            lines.push_back(std::string("A backup of the deleted records is in ") +
+                            util->GetBackupFile() + ".");
         return lines;
     }
 
@@ -622,6 +627,82 @@ TEST_F(CleanupPageSubmit, RecordsTheOrgCouldNotDeleteAreLoggedAsReportedErrors) 
     EXPECT_EQ(want, LastLines(want));
     EXPECT_EQ(2, page->AddrDeleted);
     EXPECT_EQ(5u, OrgContactIds().size());
+}
+
+// After a run that deleted records, Undo Deletion asks first and then restores
+// exactly them; it is offered once, and no longer once the wizard leaves.
+TEST_F(CleanupPageSubmit, UndoDeletionAsksThenRestoresTheRunsDeletionsOnce) {
+    std::vector<SFAddrRec*> contacts = Load(CrmData.AddrUtil);
+    ASSERT_EQ(6u, contacts.size());
+    List(contacts[0], CrmData.AddrDupList, true);
+    List(contacts[1], CrmData.AddrDupList, false);
+    List(contacts[2], CrmData.AddrDupList, true);
+    const std::vector<std::string> before = OrgContactIds();
+    EXPECT_FALSE(page->btnUndo->isVisible());
+    Run();
+    ASSERT_EQ(4u, OrgContactIds().size());
+    ASSERT_TRUE(page->btnUndo->isVisible());
+    EXPECT_EQ("&Undo Deletion", page->btnUndo->text().toStdString());
+    // Beside the progress bar, on its line.
+    EXPECT_LT(page->pbDel->geometry().right(), page->btnUndo->geometry().left());
+    EXPECT_TRUE(page->pbDel->geometry().intersects(
+        QRect(0, page->btnUndo->geometry().top(), page->width(), page->btnUndo->height())));
+
+    const size_t lines = LogLines().size();
+    {
+        MessageBoxRecorder answer(mrNo);
+        ClickWidget(page->btnUndo);
+        ASSERT_EQ(1u, answer.requests.size());
+        EXPECT_EQ("Restore the 2 records deleted in this run from the recycle bin?",
+                  answer.requests[0].text.toStdString());
+        EXPECT_EQ("Confirmation", answer.requests[0].title.toStdString());
+    }
+    EXPECT_EQ(4u, OrgContactIds().size());
+    EXPECT_EQ(lines, LogLines().size());
+    ASSERT_TRUE(page->btnUndo->isVisible());
+    {
+        MessageBoxRecorder answer(mrYes);
+        ClickWidget(page->btnUndo);
+        EXPECT_EQ(1u, answer.requests.size());
+    }
+    EXPECT_EQ("2 contact deletions undone in salesforce.", LogLines().back());
+    EXPECT_EQ(lines + 1, LogLines().size());
+    EXPECT_EQ(before, OrgContactIds());
+    EXPECT_FALSE(page->btnUndo->isVisible());
+    EXPECT_EQ(nullptr, GetCurrentWaitWindow());
+
+    // A new run offers it again; leaving the step withdraws the offer.
+    CrmData.AddrDupList->RemoveAll(false);
+    List(contacts[1], CrmData.AddrDupList, true);
+    Run();
+    EXPECT_TRUE(page->btnUndo->isVisible());
+    page->StopPendingRun();
+    EXPECT_FALSE(page->btnUndo->isVisible());
+}
+
+TEST_F(CleanupPageSubmit, UndoNamesARecordNoLongerInTheRecycleBin) {
+    std::vector<SFAddrRec*> contacts = Load(CrmData.AddrUtil);
+    ASSERT_EQ(6u, contacts.size());
+    List(contacts[0], CrmData.AddrDupList, true);
+    List(contacts[1], CrmData.AddrDupList, true);
+    const std::string gone = contacts[1]->Id;
+    Run();
+    ASSERT_TRUE(page->btnUndo->isVisible());
+    // The recycle bin was emptied of one of them meanwhile.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open((home.Home() + "org.db").c_str(), &db));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_exec(db, ("DELETE FROM RecycleBin WHERE Id = '" + gone + "'").c_str(),
+                           nullptr, nullptr, nullptr));
+    sqlite3_close(db);
+
+    MessageBoxRecorder answer(mrYes);
+    ClickWidget(page->btnUndo);
+    EXPECT_EQ("1 contact deletions undone in salesforce; 1 could not be restored: Record " + gone +
+                  " is no longer in the recycle bin (it was emptied) and was not restored.",
+              LogLines().back());
+    EXPECT_EQ(5u, OrgContactIds().size());
+    EXPECT_FALSE(page->btnUndo->isVisible());
 }
 
 // The page inside the wizard: the timer runs the deletion only at step 2.

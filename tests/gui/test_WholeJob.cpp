@@ -201,6 +201,23 @@ TEST_P(WholeJob, DeletesExactlyTheTickedRecords) {
 
     SaveScreenshot(fmMain, (std::string("whole-job-") + job.name).c_str());
 
+    // Undo Deletion puts every deleted record back and is then no longer offered.
+    ASSERT_TRUE(CleanPage->btnUndo->isVisible());
+    {
+        MessageBoxRecorder answer(mrYes);
+        CleanPage->btnUndo->click();
+        ASSERT_EQ(1u, answer.requests.size());
+        EXPECT_EQ("Restore the " + std::to_string(ticked.size()) +
+                      " records deleted in this run from the recycle bin?",
+                  answer.requests[0].text.toStdString());
+    }
+    EXPECT_NE(std::string::npos, memo().find(std::to_string(ticked.size()) + " " + job.word +
+                                             " deletions undone in salesforce."))
+        << memo();
+    EXPECT_EQ(before, OrgIds(m_org, job.tables));
+    EXPECT_TRUE(OrgIds(m_org, {"RecycleBin"}).empty());
+    EXPECT_FALSE(CleanPage->btnUndo->isVisible());
+
     // Restart leads back to step 0 with the entries kept.
     fmMain->btnPrev->click();
     EXPECT_EQ(0, fmMain->CurrentStep);

@@ -204,7 +204,52 @@ TEST_F(WholeJobSalesforce, DeletesExactlyTheTickedRecordsInTheOrg) {
     }
     EXPECT_EQ(5, lines); // the header and one line per ticked record
     EXPECT_EQ(ticked, deletedInFile);
+    // The backup holds them, each with its fields.
+    const std::string backupLine = "A backup of the deleted records is in ";
+    const size_t backupAt = memo().find(backupLine);
+    ASSERT_NE(std::string::npos, backupAt) << memo();
+    std::string backup = memo().substr(backupAt + backupLine.size());
+    backup = backup.substr(0, backup.find('\n'));
+    backup.pop_back();
+    const std::string saved = ReadFileBytes(backup);
+    for (const std::string& id : ticked)
+        EXPECT_NE(std::string::npos, saved.find(id)) << id;
     SaveScreenshot(fmMain, "whole-job-salesforce");
+
+    // Undo Deletion asks the org to restore exactly them; then it is gone, and
+    // Restart leaves the page.
+    ASSERT_TRUE(CleanPage->btnUndo->isVisible());
+    {
+        MessageBoxRecorder answer(mrYes);
+        CleanPage->btnUndo->click();
+        EXPECT_EQ(1u, answer.requests.size());
+    }
+    EXPECT_NE(std::string::npos, memo().find("4 contact deletions undone in salesforce."))
+        << memo();
+    EXPECT_EQ(ticked, m_server->Undeleted());
+    EXPECT_FALSE(CleanPage->btnUndo->isVisible());
+    fmMain->btnPrev->click();
+    EXPECT_EQ(0, fmMain->CurrentStep);
+}
+
+// Undo is offered only while the clean-up step shows: Restart takes it away.
+TEST_F(WholeJobSalesforce, RestartTakesTheUndoAway) {
+    PointAtStandin();
+    SourcePage->rbtnAddr->click();
+    EnterCredentials("ann@example.com", "secret-pw", "TOKEN123");
+    fmMain->btnNext->click();
+    ASSERT_EQ(1, fmMain->CurrentStep);
+    fmMain->btnNext->click();
+    ASSERT_EQ(2, fmMain->CurrentStep);
+    auto memo = [] { return CleanPage->memLog->toPlainText().toStdString(); };
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return memo().find("deletions") != std::string::npos && !IsWorkRunning(); }, 60000))
+        << memo();
+    ASSERT_TRUE(CleanPage->btnUndo->isVisible());
+    fmMain->btnPrev->click();
+    ASSERT_EQ(0, fmMain->CurrentStep);
+    EXPECT_FALSE(CleanPage->btnUndo->isVisible());
+    EXPECT_TRUE(m_server->Undeleted().empty());
 }
 
 TEST_F(WholeJobSalesforce, TheBrowserSignInDoesTheWholeJobWithoutAPassword) {

@@ -2,7 +2,7 @@
 """Local stand-in for the CRM web APIs the helper talks to.
 
 Serves, on 127.0.0.1 only:
-  POST /services/Soap/u/NN.N                      SOAP login()
+  POST /services/Soap/u/NN.N                      SOAP login() and undelete()
   GET  /services/data/vNN.N/sobjects/OBJ/describe  object describe
   GET  /services/data/vNN.N/query?q=SOQL           query, first page
   GET  /services/data/vNN.N/query/LOCATOR-OFFSET   query, following pages
@@ -14,9 +14,14 @@ Serves, on 127.0.0.1 only:
   GET  /id/ORGID/USERID                            identity URL
 
 The org (users, records, readable fields, OAuth apps) comes from --org.  What
-happened is written to --state-dir (requests.jsonl, deleted.txt, oauth.json)
-and faults are injected by writing control.json there at any time.  Standard
-library only.
+happened is written to --state-dir (requests.jsonl, deleted.txt, undeleted.txt,
+oauth.json) and faults are injected by writing control.json there at any time.
+Standard library only.
+
+Deleted records stay in the recycle bin until undelete() brings them back (an
+account with the records deleted together with it) or control.json "purge":
+[ids] empties them out of it; undelete() of a purged record fails with
+UNDELETE_FAILED "Entity is not in the recycle bin".
 
 OAuth: ORG.json "apps": [{"consumerKey": K, "callbackUrls": [...],
 "rotateRefreshTokens": true, "requirePkce": true, "scopes": ["api",
@@ -60,6 +65,7 @@ DEFAULT_BATCH = 2000
 MIN_BATCH = 200
 MAX_BATCH = 2000
 MAX_DELETE_IDS = 200
+MAX_UNDELETE_IDS = 200
 MAX_OPEN_CURSORS = 100
 
 DEFAULT_FIELDS = ["Id", "CreatedDate", "LastModifiedDate", "IsDeleted", "OwnerId"]
@@ -655,7 +661,8 @@ class Org:
             for i, r in enumerate(self.objects[obj]):
                 if "Id" in r:
                     self.where[r["Id"]] = (obj, i)
-        self.deleted = {}             # id -> "direct" | "cascade"
+        self.deleted = {}             # the recycle bin: id -> "direct" | "account id" (cascade)
+        self.purged = set()           # deleted ids no longer in the recycle bin
         self.sessions = {}            # session id -> username
         self.cursors = {}
         self.cursor_seq = itertools.count(1)
@@ -665,6 +672,7 @@ class Org:
         self.field_cache = {}
         self.requests_log = open(os.path.join(state_dir, "requests.jsonl"), "a", encoding="utf-8")
         self.deleted_log = open(os.path.join(state_dir, "deleted.txt"), "a", encoding="utf-8")
+        self.undeleted_log = open(os.path.join(state_dir, "undeleted.txt"), "a", encoding="utf-8")
         self.control_path = os.path.join(state_dir, "control.json")
         self.oauth = OAuth(self, org.get("apps"))
         for obj in self.objects:
@@ -707,6 +715,9 @@ class Org:
             self.oauth.control = dict(control.get("authorize") or {})
             for rec_id, changes in (control.get("modify") or {}).items():
                 self.modify(rec_id, changes)
+            for rec_id in control.get("purge") or []:
+                if self.deleted.pop(rec_id, None) is not None:
+                    self.purged.add(rec_id)
 
     def modify(self, rec_id, changes):
         pos = self.where.get(rec_id)
@@ -925,7 +936,7 @@ class Org:
                 filt = (wfield, set(values))
 
             rows = self.objects.get(obj, [])
-            deleted = self.deleted
+            deleted = self.deleted.keys() | self.purged if self.purged else self.deleted
             if filt is None:
                 matched = [r for r in rows if r.get("Id") not in deleted] if deleted else list(rows)
             else:
@@ -1006,7 +1017,7 @@ class Org:
                     err = ("MALFORMED_ID", "malformed id " + rec_id)
                 elif rec_id in forced:
                     err = forced[rec_id]
-                elif rec_id in self.deleted or rec_id in going:
+                elif rec_id in self.deleted or rec_id in self.purged or rec_id in going:
                     err = ("ENTITY_IS_DELETED", "entity is deleted")
                 elif rec_id not in self.where:
                     err = ("INVALID_CROSS_REFERENCE_KEY", "invalid cross reference id")
@@ -1041,16 +1052,41 @@ class Org:
                 if self.where[rec_id][0] == "Account":
                     for child in self._children(rec_id):
                         if child not in self.deleted:
-                            self.deleted[child] = "cascade"
+                            self.deleted[child] = rec_id
                             self.log_deleted(child, True)
                 results.append({"id": rec_id, "success": True, "errors": []})
+        return results
+
+    # ----- undelete ----------------------------------------------------
+
+    def undelete(self, ids):
+        """One UndeleteResult per id, in order: (True, id) or (False, code, message)."""
+        results = []
+        with self.lock:
+            for rec_id in ids:
+                if not ID_RE.match(rec_id):
+                    results.append((False, "MALFORMED_ID", "malformed id " + rec_id))
+                elif rec_id not in self.where:
+                    results.append((False, "INVALID_CROSS_REFERENCE_KEY", "invalid cross reference id"))
+                elif rec_id not in self.deleted:
+                    results.append((False, "UNDELETE_FAILED", "Entity is not in the recycle bin"))
+                else:
+                    del self.deleted[rec_id]
+                    self.undeleted_log.write(rec_id + "\n")
+                    # What went with an account comes back with it.
+                    for child in [c for c, why in self.deleted.items() if why == rec_id]:
+                        del self.deleted[child]
+                        self.undeleted_log.write(child + " cascade\n")
+                    self.undeleted_log.flush()
+                    results.append((True, rec_id))
         return results
 
     def _children(self, account_id):
         out = []
         for obj in CASCADE_FROM_ACCOUNT:
             for rec in self.objects.get(obj, []):
-                if rec.get("AccountId") == account_id and rec.get("Id") not in self.deleted:
+                if (rec.get("AccountId") == account_id and rec.get("Id") not in self.deleted
+                        and rec.get("Id") not in self.purged):
                     out.append(rec["Id"])
         return out
 
@@ -1124,6 +1160,41 @@ def soap_fault(code, text=None, fault_type=None):
         "</soapenv:Fault></soapenv:Body></soapenv:Envelope>"
     ) % (SOAPENV, code, code, xml_escape(text), fault_type, fault_type,
          code, xml_escape(text), fault_type)
+
+
+def undelete_response(results):
+    parts = []
+    for r in results:
+        if r[0]:
+            parts.append("<result><id>%s</id><success>true</success></result>" % xml_escape(r[1]))
+        else:
+            parts.append("<result><errors><message>%s</message><statusCode>%s</statusCode></errors>"
+                         '<id xsi:nil="true"/><success>false</success></result>'
+                         % (xml_escape(r[2]), xml_escape(r[1])))
+    return ('<?xml version="1.0" encoding="UTF-8"?>'
+            '<soapenv:Envelope xmlns:soapenv="%s" xmlns="urn:partner.soap.sforce.com" '
+            'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">'
+            "<soapenv:Body><undeleteResponse>%s</undeleteResponse></soapenv:Body></soapenv:Envelope>"
+            % (SOAPENV, "".join(parts)))
+
+
+def parse_undelete(body):
+    """(session id, [ids]) from an undelete() envelope; None when it is not one."""
+    try:
+        root = ET.fromstring(body)
+    except ET.ParseError:
+        return None
+    session = None
+    call = None
+    for el in root.iter():
+        name = el.tag.rsplit("}", 1)[-1]
+        if name == "sessionId":
+            session = (el.text or "").strip()
+        elif name == "undelete":
+            call = el
+    if call is None:
+        return None
+    return session, [(c.text or "").strip() for c in call if c.tag.rsplit("}", 1)[-1] == "ids"]
 
 
 def parse_login(body):
@@ -1242,6 +1313,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if fault is not None and self._apply_request_fault(fault, entry, soap=True):
             return
         m = LOGIN_RE.match(path)
+        undelete = parse_undelete(body) if (m and self.command == "POST") else None
+        if undelete is not None:
+            self._soap_undelete(undelete, entry)
+            return
         creds = parse_login(body) if (m and self.command == "POST") else None
         if creds is None:
             entry["status"] = 500
@@ -1267,6 +1342,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.org.log_request(entry)
         self._send(200, login_response(base, m.group(1), session, user).encode("utf-8"),
                    "text/xml;charset=UTF-8")
+
+    def _soap_fault(self, entry, code, text):
+        entry["status"] = 500
+        entry["fault"] = code
+        self.org.log_request(entry)
+        self._send(500, soap_fault(code, text, "UnexpectedErrorFault").encode("utf-8"),
+                   "text/xml;charset=UTF-8")
+
+    def _soap_undelete(self, call, entry):
+        session, ids = call
+        entry["soap"] = "undelete"
+        entry["ids"] = ",".join(ids)
+        with self.org.lock:
+            user = self.org.sessions.get(session or "")
+        if user is None:
+            self._soap_fault(entry, "INVALID_SESSION_ID",
+                             "Invalid Session ID found in SessionHeader: Illegal Session")
+            return
+        if not ids:
+            self._soap_fault(entry, "INVALID_ID_FIELD", "No ids given")
+            return
+        if len(ids) > MAX_UNDELETE_IDS:
+            self._soap_fault(entry, "EXCEEDED_ID_LIMIT",
+                             "record limit reached. cannot submit more than 200 records into this call")
+            return
+        results = self.org.undelete(ids)
+        entry["status"] = 200
+        self.org.log_request(entry)
+        self._send(200, undelete_response(results).encode("utf-8"), "text/xml;charset=UTF-8")
 
     # ----- REST --------------------------------------------------------
 

@@ -313,6 +313,66 @@ class DeleteTest(StandInCase):
         self.assertEqual((status, body[0]["errorCode"]), (400, "EXCEEDED_ID_LIMIT"))
 
 
+UNDELETE_XML = (
+    '<?xml version="1.0" encoding="utf-8"?>'
+    '<env:Envelope xmlns:env="http://schemas.xmlsoap.org/soap/envelope/" '
+    'xmlns:urn="urn:partner.soap.sforce.com"><env:Header><urn:SessionHeader>'
+    "<urn:sessionId>%s</urn:sessionId></urn:SessionHeader></env:Header>"
+    "<env:Body><urn:undelete>%s</urn:undelete></env:Body></env:Envelope>")
+
+
+class UndeleteTest(StandInCase):
+
+    def undelete(self, session, ids):
+        body = (UNDELETE_XML % (session, "".join("<urn:ids>%s</urn:ids>" % i for i in ids))).encode()
+        status, _, raw = self.call("POST", "/services/Soap/u/64.0", body=body,
+                                   headers={"Content-Type": "text/xml", "SOAPAction": "undelete"})
+        root = ET.fromstring(raw)
+        results = []
+        for el in root.iter():
+            if local(el.tag) != "result":
+                continue
+            fields = {local(c.tag): c for c in el}
+            err = fields.get("errors")
+            results.append((fields["success"].text, fields["id"].text,
+                            None if err is None else next(c.text for c in err if local(c.tag) == "statusCode")))
+        return status, root, results
+
+    def test_restores_from_the_recycle_bin_with_the_cascade_and_reports_the_rest(self):
+        s = self.session()
+        self.assertTrue(all(r["success"] for r in self.delete(s, [ACCT, LONE, LOCKED])[1]))
+        self.control({"purge": [LOCKED]})
+        ids = [ACCT, LONE, LOCKED, PERSON, "003000000000999AAA", "bogus"]
+        status, _, results = self.undelete(s, ids)
+        self.assertEqual(status, 200)
+        self.assertEqual(results, [
+            ("true", ACCT, None), ("true", LONE, None),
+            ("false", None, "UNDELETE_FAILED"),               # purged
+            ("false", None, "UNDELETE_FAILED"),               # never deleted
+            ("false", None, "INVALID_CROSS_REFERENCE_KEY"),
+            ("false", None, "MALFORMED_ID"),
+        ])
+        with open(os.path.join(self.state, "undeleted.txt")) as fh:
+            lines = fh.read().splitlines()
+        self.assertEqual(lines, [ACCT, ACCT_CONTACT + " cascade", ACCT_OPP + " cascade",
+                                 ACCT_CASE + " cascade", LONE])
+        _, _, body = self.query(s, "SELECT Id FROM Contact WHERE Id IN ('%s','%s','%s')"
+                                % (ACCT_CONTACT, LONE, LOCKED))
+        self.assertEqual(sorted(r["Id"] for r in body["records"]), sorted([ACCT_CONTACT, LONE]))
+        # A second undelete finds them gone from the bin.
+        self.assertEqual(self.undelete(s, [LONE])[2], [("false", None, "UNDELETE_FAILED")])
+
+    def test_faults_for_a_bad_session_and_too_many_ids(self):
+        s = self.session()
+        for session, ids, code in (("nope", [LONE], "INVALID_SESSION_ID"),
+                                   (s, ["003%012dAAA" % i for i in range(201)], "EXCEEDED_ID_LIMIT")):
+            with self.subTest(code):
+                status, root, results = self.undelete(session, ids)
+                self.assertEqual(status, 500)
+                self.assertEqual(results, [])
+                self.assertEqual(next(el.text for el in root.iter() if local(el.tag) == "exceptionCode"), code)
+
+
 class FaultTest(StandInCase):
 
     def test_expire_sessions_until_a_new_login(self):

@@ -243,6 +243,20 @@ public:
         return ids;
     }
 
+    // The ids undeleted so far (those that came back with their account too
+    // when withCascade is set).
+    std::set<std::string> Undeleted(bool withCascade = false) const {
+        std::set<std::string> ids;
+        std::ifstream in(m_state + "undeleted.txt");
+        std::string line;
+        while (std::getline(in, line)) {
+            const bool cascade = line.find(" cascade") != std::string::npos;
+            if (!cascade || withCascade)
+                ids.insert(line.substr(0, line.find(' ')));
+        }
+        return ids;
+    }
+
     // Every request as the JSON line the stand-in logged.
     std::vector<std::string> Requests() const {
         std::vector<std::string> lines;

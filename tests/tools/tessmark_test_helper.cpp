@@ -7,9 +7,11 @@
 //   - then does what section [Tool] of "tool.ini" asks, in this order:
 //     Progress=TEXT writes the progress file (named in the parameter file)
 //     with the line TEXT; ErrorCount=N writes the error file (named in the parameter file) with N
-//     errors "Tool error 1".."Tool error N"; SubmitMarked=, SubmitDeleted= and
-//     SubmitResults= write the keys Marked, Deleted and Results of section
-//     Submit there (each only when given); DataFrom=NAME copies that file to
+//     errors "Tool error 1".."Tool error N"; SubmitMarked=, SubmitDeleted=,
+//     SubmitResults= and SubmitBackup= write the keys Marked, Deleted, Results
+//     and Backup of section Submit there, UndeleteRequested=, UndeleteRestored=
+//     and UndeleteResults= the keys Requested, Restored and Results of section
+//     Undelete (each only when given); DataFrom=NAME copies that file to
 //     the data file; SleepMs=N sleeps; Signal=N ends by that signal;
 //     ExitStatus=N ends with that status (0 otherwise).
 #include "CxIniUtil.h"
@@ -134,14 +136,23 @@ int main(int argc, char** argv) {
         ini.WriteInt("Error", "Error.Count", errors);
     }
     if (!errorFile.empty()) {
-        const std::pair<const char*, const char*> report[] = {
-            {"SubmitMarked", "Marked"}, {"SubmitDeleted", "Deleted"}, {"SubmitResults", "Results"}};
+        const struct {
+            const char* from;
+            const char* section;
+            const char* key;
+        } report[] = {{"SubmitMarked", "Submit", "Marked"},
+                      {"SubmitDeleted", "Submit", "Deleted"},
+                      {"SubmitResults", "Submit", "Results"},
+                      {"SubmitBackup", "Submit", "Backup"},
+                      {"UndeleteRequested", "Undelete", "Requested"},
+                      {"UndeleteRestored", "Undelete", "Restored"},
+                      {"UndeleteResults", "Undelete", "Results"}};
         CxIniUtil ini(nullptr, nullptr);
         ini.SetPath((folder + errorFile).c_str());
-        for (const auto& [from, key] : report) {
-            const std::string value = IniText(control, "Tool", from);
+        for (const auto& r : report) {
+            const std::string value = IniText(control, "Tool", r.from);
             if (!value.empty())
-                ini.WriteString("Submit", key, value.c_str());
+                ini.WriteString(r.section, r.key, value.c_str());
         }
     }
     const std::string dataFrom = IniText(control, "Tool", "DataFrom");
