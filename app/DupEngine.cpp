@@ -1,6 +1,7 @@
 #include "DupEngine.h"
 
 #include "DupHash.h"
+#include "DupKept.h"
 #include "DupKeyIndex.h"
 #include "DupKind.h"
 
@@ -112,6 +113,7 @@ private:
     uint64_t m_nWork = 0;
     uint64_t m_nScanWork = 0;
     std::vector<uint64_t> m_Marked;
+    TDupGroupMarks<TRec> m_GroupMarks;
 
     // Built by Prepare for the indexed search, freed by Release.
     TDupRules<TRec> m_Rules;
@@ -204,8 +206,10 @@ template <class TRec> void TDupEngine<TRec>::Group(uint32_t seed) {
     uint32_t survivor = seed;
     for (uint32_t after = seed;;) {
         const uint32_t q = FindNext(survivor, after);
-        if (q == kNone)
+        if (q == kNone) {
+            m_GroupMarks.Close(m_Records[survivor]);
             return;
+        }
         if (Kind::Prefer(m_Records[survivor], m_Records[q])) {
             Mark(q);
         } else {
@@ -223,6 +227,7 @@ template <class TRec> void TDupEngine<TRec>::Mark(uint32_t at) {
     r.Flags |= mkDuplicate;
     m_Marked[at / 64] |= uint64_t(1) << (at % 64);
     m_List.Add(&r);
+    m_GroupMarks.Add(&r);
     if (m_Mode != TMode::Indexed || m_Pattern[at] == kEqualsNothing)
         return;
     const uint64_t order = MarkedOrder(r);
@@ -538,10 +543,12 @@ template <class TRec> bool FindDupsWith(TDupPlan plan, TDupRunStats* stats) {
         if (const auto* collection = util->GetCollection())
             records.reserve(collection->GetRecordCount());
         for (TRec* r = Kind::First(); r; r = Kind::Next()) {
-            r->Flags &= ~static_cast<uint32_t>(mkDuplicate);
+            r->Flags &= ~kDupRunFlags;
+            r->KeptRecord = nullptr;
             records.push_back(r);
         }
         TDupEngine<TRec>(records, *list, plan, out).Run();
+        SettleKeptRecords<TRec>(*list);
         return true;
     } catch (const std::bad_alloc&) {
         // Too little memory even for the engine's own list of records.
