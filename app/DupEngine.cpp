@@ -187,6 +187,10 @@ template <class TRec> void TDupEngine<TRec>::Run() {
         }
         Group(seed);
     }
+    // The marked records by position: an array, not the list's nodes.
+    for (size_t word = 0; word < m_Marked.size(); ++word)
+        for (uint64_t bits = m_Marked[word]; bits; bits &= bits - 1)
+            SettleKeptRecord(m_Records[word * 64 + static_cast<size_t>(std::countr_zero(bits))]);
     m_Stats.nWork = m_nWork;
     m_Stats.nScanWork = m_nScanWork;
     Release();
@@ -548,7 +552,6 @@ template <class TRec> bool FindDupsWith(TDupPlan plan, TDupRunStats* stats) {
             records.push_back(r);
         }
         TDupEngine<TRec>(records, *list, plan, out).Run();
-        SettleKeptRecords<TRec>(*list);
         return true;
     } catch (const std::bad_alloc&) {
         // Too little memory even for the engine's own list of records.

@@ -67,15 +67,18 @@ template <class TRec> TRec* FollowKeptRecord(TRec* rec) {
     return kept;
 }
 
-// After the last group of a run: every listed record's final KeptRecord and
-// its mkIndirect. A record left without a kept record counts as indirect.
+// After the last group of a run, for each listed record (in any order: the
+// results do not depend on it): its final KeptRecord and its mkIndirect. A
+// record left without a kept record counts as indirect.
+template <class TRec> void SettleKeptRecord(TRec* rec) {
+    const TRec* kept = FollowKeptRecord(rec);
+    if (!kept || !TDupKind<TRec>::IsSame(rec, kept))
+        rec->Flags |= mkIndirect;
+}
+
 template <class TRec> void SettleKeptRecords(CxList& list) {
-    for (void* item = list.GetFirst(); item; item = list.GetNext()) {
-        TRec* rec = static_cast<TRec*>(item);
-        const TRec* kept = FollowKeptRecord(rec);
-        if (!kept || !TDupKind<TRec>::IsSame(rec, kept))
-            rec->Flags |= mkIndirect;
-    }
+    for (void* item = list.GetFirst(); item; item = list.GetNext())
+        SettleKeptRecord(static_cast<TRec*>(item));
 }
 
 // What a run clears on every record before its first group.

@@ -5,7 +5,7 @@
 // back to back, each its members from ChangeAction to LastModificationTime in
 // member order: int32 as 4 bytes, dates and numbers as 8-byte doubles, flags as
 // a 4-byte slot (value byte, three zero bytes), texts as an int32 length and the
-// bytes without terminator. Entry, Flags, WalkEntry and KeptRecord live in
+// bytes without terminator. Entry, Flags, KeptRecord and WalkEntry live in
 // memory only.
 //
 // Records are value types: a default-constructed record is all zero (empty
@@ -90,9 +90,9 @@ struct SFAddrRec {
 
     CommAddrRec* Entry = nullptr;
     uint32_t Flags = 0;
-    CommAddrRec* WalkEntry = nullptr;
     // Of a duplicate: the record that stays in its stead (set by matching).
     SFAddrRec* KeptRecord = nullptr;
+    CommAddrRec* WalkEntry = nullptr;
 };
 
 struct SFDateRec {
@@ -134,9 +134,9 @@ struct SFDateRec {
 
     CommDateRec* Entry = nullptr;
     uint32_t Flags = 0;
-    CommDateRec* WalkEntry = nullptr;
     // Of a duplicate: the record that stays in its stead (set by matching).
     SFDateRec* KeptRecord = nullptr;
+    CommDateRec* WalkEntry = nullptr;
 };
 
 struct SFTaskRec {
@@ -166,9 +166,9 @@ struct SFTaskRec {
 
     CommTaskRec* Entry = nullptr;
     uint32_t Flags = 0;
-    CommTaskRec* WalkEntry = nullptr;
     // Of a duplicate: the record that stays in its stead (set by matching).
     SFTaskRec* KeptRecord = nullptr;
+    CommTaskRec* WalkEntry = nullptr;
 };
 
 struct SFNoteRec {
@@ -177,9 +177,9 @@ struct SFNoteRec {
 
     CommNoteRec* Entry = nullptr;
     uint32_t Flags = 0;
-    CommNoteRec* WalkEntry = nullptr;
     // Of a duplicate: the record that stays in its stead (set by matching).
     SFNoteRec* KeptRecord = nullptr;
+    CommNoteRec* WalkEntry = nullptr;
 };
 
 // One record from / to the current position of an open data file, in file
