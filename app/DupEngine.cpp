@@ -1,6 +1,7 @@
 #include "DupEngine.h"
 
 #include "DupHash.h"
+#include "DupKept.h"
 #include "DupKeyIndex.h"
 #include "DupKind.h"
 
@@ -112,6 +113,7 @@ private:
     uint64_t m_nWork = 0;
     uint64_t m_nScanWork = 0;
     std::vector<uint64_t> m_Marked;
+    TDupGroupMarks<TRec> m_GroupMarks;
 
     // Built by Prepare for the indexed search, freed by Release.
     TDupRules<TRec> m_Rules;
@@ -185,6 +187,10 @@ template <class TRec> void TDupEngine<TRec>::Run() {
         }
         Group(seed);
     }
+    // The marked records by position: an array, not the list's nodes.
+    for (size_t word = 0; word < m_Marked.size(); ++word)
+        for (uint64_t bits = m_Marked[word]; bits; bits &= bits - 1)
+            SettleKeptRecord(m_Records[word * 64 + static_cast<size_t>(std::countr_zero(bits))]);
     m_Stats.nWork = m_nWork;
     m_Stats.nScanWork = m_nScanWork;
     Release();
@@ -204,8 +210,10 @@ template <class TRec> void TDupEngine<TRec>::Group(uint32_t seed) {
     uint32_t survivor = seed;
     for (uint32_t after = seed;;) {
         const uint32_t q = FindNext(survivor, after);
-        if (q == kNone)
+        if (q == kNone) {
+            m_GroupMarks.Close(m_Records[survivor]);
             return;
+        }
         if (Kind::Prefer(m_Records[survivor], m_Records[q])) {
             Mark(q);
         } else {
@@ -223,6 +231,7 @@ template <class TRec> void TDupEngine<TRec>::Mark(uint32_t at) {
     r.Flags |= mkDuplicate;
     m_Marked[at / 64] |= uint64_t(1) << (at % 64);
     m_List.Add(&r);
+    m_GroupMarks.Add(&r);
     if (m_Mode != TMode::Indexed || m_Pattern[at] == kEqualsNothing)
         return;
     const uint64_t order = MarkedOrder(r);
@@ -538,7 +547,8 @@ template <class TRec> bool FindDupsWith(TDupPlan plan, TDupRunStats* stats) {
         if (const auto* collection = util->GetCollection())
             records.reserve(collection->GetRecordCount());
         for (TRec* r = Kind::First(); r; r = Kind::Next()) {
-            r->Flags &= ~static_cast<uint32_t>(mkDuplicate);
+            r->Flags &= ~kDupRunFlags;
+            r->KeptRecord = nullptr;
             records.push_back(r);
         }
         TDupEngine<TRec>(records, *list, plan, out).Run();

@@ -1,6 +1,6 @@
 // The duplicate matching engine behind FindAddrDups and its siblings: the
-// same marks and the same duplicate list as the scan (ScanAddrDups and its
-// siblings), at near-linear cost on real data.
+// same marks, duplicate list and kept records as the scan (ScanAddrDups and
+// its siblings), at near-linear cost on real data.
 //
 // The scan's result is followed step by step: for each record not yet marked,
 // in collection order, a group starts with it as the survivor; the group looks

@@ -4,6 +4,7 @@
 #include "CrmData.h"
 #include "CxText.h"
 #include "DupEngine.h"
+#include "DupKept.h"
 #include "DupKind.h"
 
 namespace {
@@ -61,11 +62,12 @@ template <class TRec> bool SeekRecord(const TRec* rec) {
 // Marks a record as a duplicate and lists it on its first marking only. Within
 // a run "marked" and "listed" go together: the run starts from cleared marks
 // and an empty list, and every marking goes through here.
-template <class TRec> void MarkDuplicate(TRec* rec, CxList& list) {
+template <class TRec> void MarkDuplicate(TRec* rec, CxList& list, TDupGroupMarks<TRec>& marks) {
     if (rec->Flags & mkDuplicate)
         return;
     rec->Flags |= mkDuplicate;
     list.Add(rec);
+    marks.Add(rec);
 }
 
 template <class TRec> bool GroupDups(TRec* seed) {
@@ -76,16 +78,18 @@ template <class TRec> bool GroupDups(TRec* seed) {
     if (!SeekRecord(seed))
         return false;
     TRec* survivor = seed;
+    TDupGroupMarks<TRec> marks;
     for (TRec* q = NextRecord<TRec>(); q; q = NextRecord<TRec>()) {
         if (!Kind::IsSame(survivor, q))
             continue;
         if (Kind::Prefer(survivor, q)) {
-            MarkDuplicate(q, *list);
+            MarkDuplicate(q, *list, marks);
         } else {
-            MarkDuplicate(survivor, *list);
+            MarkDuplicate(survivor, *list, marks);
             survivor = q;
         }
     }
+    marks.Close(survivor);
     SeekRecord(seed);
     return true;
 }
@@ -99,12 +103,15 @@ template <class TRec> bool ScanDups() {
     if (!Kind::Util() || !list)
         return false;
     list->RemoveAll(false);
-    for (TRec* rec = FirstRecord<TRec>(); rec; rec = NextRecord<TRec>())
-        rec->Flags &= ~static_cast<uint32_t>(mkDuplicate);
+    for (TRec* rec = FirstRecord<TRec>(); rec; rec = NextRecord<TRec>()) {
+        rec->Flags &= ~kDupRunFlags;
+        rec->KeptRecord = nullptr;
+    }
     // A record marked by an earlier group is never a seed.
     for (TRec* rec = FirstRecord<TRec>(); rec; rec = NextRecord<TRec>())
         if (!(rec->Flags & mkDuplicate))
             GroupDups(rec);
+    SettleKeptRecords<TRec>(*list);
     return true;
 }
 

@@ -30,7 +30,8 @@ bool PreferNote(const SFNoteRec* p, const SFNoteRec* q);
 
 // Compares the records after the seed with the survivor of the moment (first
 // the seed) and marks the loser of every equal pair; a newly marked record is
-// appended to the kind's duplicate list. Leaves the collection's cursor on the
+// appended to the kind's duplicate list and, when the group ends, gets the
+// group's survivor as its KeptRecord. Leaves the collection's cursor on the
 // seed. False for a null or already marked seed, a seed the record walk did not
 // reach, or when the kind has no exchange object or duplicate list.
 bool GroupAddrDups(SFAddrRec* seed);
@@ -39,13 +40,18 @@ bool GroupTaskDups(SFTaskRec* seed);
 bool GroupNoteDups(SFNoteRec* seed);
 
 // Rebuilds the kind's duplicate list from scratch: clears every mkDuplicate,
-// then groups around every record not yet marked. Each record stands in the
-// list at most once, in the order of its first marking. False, with nothing
-// changed, when the kind has no exchange object or no duplicate list.
+// mkIndirect and KeptRecord, then groups around every record not yet marked.
+// Each record stands in the list at most once, in the order of its first
+// marking. Then every listed record's KeptRecord is the record that stays for
+// it: the survivor of the group that first marked it, or, when that survivor
+// was marked too, the record that stays for the survivor (never a listed
+// record). A listed record that does not equal its kept record under the rules
+// gets mkIndirect. False, with nothing changed, when the kind has no exchange
+// object or no duplicate list.
 //
 // Find* run the matching engine (DupEngine.h) at near-linear cost on real
 // data; Scan* run the scan itself, which compares each seed with every record
-// after it. Both give the same marks and the same list: the scan is the
+// after it. Both give the same marks, list and kept records: the scan is the
 // definition of the results, the engine the way to get them at scale.
 bool FindAddrDups();
 bool FindDateDups();

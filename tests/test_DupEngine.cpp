@@ -1,7 +1,7 @@
 // The matching engine against the scan that defines the results: seeded
 // random record sets of every kind under random rule flags, where the engine
-// (in each of its plans) must leave the same mkDuplicate bit on every record
-// and the same duplicate list, item for item, as the scan.
+// (in each of its plans) must leave the same Flags and kept record on every
+// record and the same duplicate list, item for item, as the scan.
 #include "DupEngine.h"
 
 #include "Apputil.h"
@@ -164,17 +164,25 @@ template <class TUtil> void AddRecords(TUtil* util, RecordMaker& maker, uint32_t
     }
 }
 
-// The outcome of one run: every record's Flags in collection order and the
-// duplicate list.
+// The outcome of one run: every record's Flags and KeptRecord in collection
+// order, the duplicate list, and whether every listed record has a kept
+// record that is not listed itself (or none, and mkIndirect).
 struct Outcome {
     std::vector<uint32_t> flags;
+    std::vector<void*> kept;
     std::vector<void*> list;
+    bool bKeptUnlisted = true;
 };
 
 template <class TRec> Outcome Take(TRec* (*first)(), TRec* (*next)(), CxList* list) {
     Outcome out;
-    for (TRec* r = first(); r; r = next())
+    for (TRec* r = first(); r; r = next()) {
         out.flags.push_back(r->Flags);
+        out.kept.push_back(r->KeptRecord);
+        if ((r->Flags & mkDuplicate) &&
+            (r->KeptRecord ? (r->KeptRecord->Flags & mkDuplicate) : !(r->Flags & mkIndirect)))
+            out.bKeptUnlisted = false;
+    }
     out.list = ListItems(list);
     return out;
 }
@@ -195,8 +203,11 @@ void LeaveStale(TRec* (*first)(), TRec* (*next)(), CxList* list, uint32_t seed) 
     list->RemoveAll(false);
     for (TRec* r = first(); r; r = next()) {
         r->Flags = 0;
+        r->KeptRecord = maker.Chance(0.2) ? r : nullptr;
         if (maker.Chance(0.3))
             r->Flags |= mkDuplicate;
+        if (maker.Chance(0.1))
+            r->Flags |= mkIndirect;
         if (maker.Chance(0.3))
             r->Flags |= mkDelete;
         if (maker.Chance(0.1))
@@ -286,7 +297,7 @@ protected:
     TAppSettings m_saved;
 };
 
-TEST_P(DifferentialTest, EngineGivesTheScansMarksAndList) {
+TEST_P(DifferentialTest, EngineGivesTheScansMarksListAndKeptRecords) {
     const TrialSet& set = GetParam();
     for (uint32_t trial = 0; trial < set.nTrials; ++trial) {
         const uint32_t seed = set.nFirstSeed + trial;
@@ -301,6 +312,7 @@ TEST_P(DifferentialTest, EngineGivesTheScansMarksAndList) {
         runs.stale(seed);
         ASSERT_TRUE(runs.scan());
         const Outcome expected = runs.take();
+        ASSERT_TRUE(expected.bKeptUnlisted) << Describe(seed, kind, count, TDupPlan::Plain);
         for (TDupPlan plan : kPlans) {
             runs.stale(seed);
             TDupRunStats stats;
@@ -309,6 +321,7 @@ TEST_P(DifferentialTest, EngineGivesTheScansMarksAndList) {
             // Stop at the first difference: one clear report, not thousands.
             ASSERT_EQ(got.flags, expected.flags) << Describe(seed, kind, count, plan);
             ASSERT_EQ(got.list, expected.list) << Describe(seed, kind, count, plan);
+            ASSERT_EQ(got.kept, expected.kept) << Describe(seed, kind, count, plan);
             if (plan == TDupPlan::Indexed && count > 0) {
                 ASSERT_TRUE(stats.bIndexed) << Describe(seed, kind, count, plan);
             }

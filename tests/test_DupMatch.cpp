@@ -424,6 +424,66 @@ TEST_P(GroupTest, ListedRecordDemotedAgainAsSurvivorIsNotListedTwice) {
     EXPECT_EQ(q->Flags, uint32_t(mkDuplicate));
 }
 
+// The default rules; January and March differ in their e-mail, February has
+// none. January loses to February, February to March: both stay for March,
+// and January, which March does not equal, is listed as indirect.
+TEST_P(GroupTest, ChainThroughAnEmptyEmailKeepsTheLastAndFlagsTheUnequal) {
+    SFAddrRec* january = AddContact("John Smith", "john.smith@alpha.example", 31);
+    SFAddrRec* february = AddContact("John Smith", "", 59);
+    SFAddrRec* march = AddContact("John Smith", "john.smith@beta.example", 90);
+    ASSERT_TRUE(FindAddr());
+    EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{january, february}));
+    EXPECT_EQ(january->KeptRecord, march);
+    EXPECT_EQ(february->KeptRecord, march);
+    EXPECT_EQ(march->KeptRecord, nullptr);
+    EXPECT_EQ(january->Flags, uint32_t(mkDuplicate | mkIndirect));
+    EXPECT_EQ(february->Flags, uint32_t(mkDuplicate));
+    EXPECT_EQ(march->Flags, 0u);
+}
+
+// The survivor of p's group (s) is marked by h's group later: p's kept
+// record is h, the record that stays for s, never the listed s.
+TEST_P(GroupTest, SurvivorMarkedByALaterGroupHandsOnItsKeptRecord) {
+    ClearRules(AppSettings);
+    AppSettings.AddrEmail = true;
+    SFAddrRec* p = AddContact("", "p@example.com", 1);
+    SFAddrRec* h = AddContact("", "h@example.com", 9);
+    SFAddrRec* s = AddContact("", "", 2);
+    ASSERT_TRUE(FindAddr());
+    EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), (std::vector<SFAddrRec*>{p, s}));
+    EXPECT_EQ(p->KeptRecord, h);
+    EXPECT_EQ(s->KeptRecord, h);
+    EXPECT_EQ(p->Flags, uint32_t(mkDuplicate | mkIndirect));
+    EXPECT_EQ(s->Flags, uint32_t(mkDuplicate));
+    EXPECT_EQ(h->Flags, 0u);
+}
+
+// A task without a valid modification time loses to, and wins against, any
+// other: here the survivors of the two groups mark each other, every task is
+// listed, and no task stays for any of them. None gets a kept record; all are
+// indirect.
+TEST_P(GroupTest, SurvivorsMarkingEachOtherLeaveNoKeptRecord) {
+    const struct {
+        const char* subject;
+        const char* priority;
+        double modified;
+    } kTasks[] = {{"", "b", 2}, {"b", "a", 1}, {"b", "", 2}, {"a", "b", NAN}, {"", "b", 2}};
+    std::vector<SFTaskRec*> tasks;
+    for (const auto& t : kTasks) {
+        SFTaskRec rec;
+        CopyText(rec.Subject, t.subject);
+        CopyText(rec.Priority, t.priority);
+        rec.LastModificationTime = t.modified;
+        tasks.push_back(Add(CrmData.TaskUtil, rec));
+    }
+    ASSERT_TRUE(FindTask());
+    EXPECT_EQ(CrmData.TaskDupList->GetCount(), 5u);
+    for (SFTaskRec* task : tasks) {
+        EXPECT_EQ(task->Flags, uint32_t(mkDuplicate | mkIndirect));
+        EXPECT_EQ(task->KeptRecord, nullptr);
+    }
+}
+
 TEST_P(GroupTest, ObjectKindSeparatesEvenWithoutRules) {
     ClearRules(AppSettings);
     SFAddrRec* contact = AddContact("Anna", "", 3, 1);
@@ -444,6 +504,9 @@ TEST_P(GroupTest, AllNotesFormOneGroup) {
     ASSERT_TRUE(FindNote());
     EXPECT_EQ(Items<SFNoteRec>(CrmData.NoteDupList), (std::vector<SFNoteRec*>{n1, n2}));
     EXPECT_EQ(n0->Flags, 0u);
+    EXPECT_EQ(n1->KeptRecord, n0);
+    EXPECT_EQ(n2->KeptRecord, n0);
+    EXPECT_EQ(n2->Flags, uint32_t(mkDuplicate));
 }
 
 TEST_P(GroupTest, EventsAndTasksFillTheirOwnLists) {
@@ -480,8 +543,9 @@ TEST_P(GroupTest, RunningAgainGivesTheSameListAndDropsStaleMarks) {
     EXPECT_EQ(Items<SFAddrRec>(CrmData.AddrDupList), first);
     EXPECT_EQ(first, (std::vector<SFAddrRec*>{x, y}));
 
-    // A stale mark and a stale entry of an earlier run are gone after a new run.
-    a->Flags = mkDuplicate;
+    // A stale mark, kept record and entry of an earlier run are gone after a new run.
+    a->Flags = mkDuplicate | mkIndirect;
+    a->KeptRecord = x;
     CrmData.AddrDupList->Add(a);
     AppSettings.AddrEmail = false;
     AppSettings.AddrDisplayName = true;
@@ -489,6 +553,8 @@ TEST_P(GroupTest, RunningAgainGivesTheSameListAndDropsStaleMarks) {
     ASSERT_TRUE(FindAddr());
     EXPECT_EQ(CrmData.AddrDupList->GetCount(), 3u); // all names empty: one group
     EXPECT_EQ(a->Flags, 0u);                        // the first of four with the newest time
+    EXPECT_EQ(a->KeptRecord, nullptr);
+    EXPECT_EQ(x->KeptRecord, a);
 }
 
 TEST_P(GroupTest, KindWithoutDataChangesNothing) {

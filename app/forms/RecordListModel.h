@@ -19,6 +19,13 @@
 
 // One column of a list: header caption, width in pixels and the cell text of
 // a record (never null; the record is of the list's kind).
+//
+// Every kind's last column, "Kept Record", names the record kept in a
+// duplicate's stead (its KeptRecord), after "(through empty fields) " and in
+// the palette's placeholder text colour when the duplicate does not equal it
+// itself (mkIndirect); it is empty for a record that is no duplicate. A
+// duplicate's row has a tooltip with the fields the rules in force compare,
+// of both records side by side.
 struct TRecordListColumn {
     const char* caption;
     int width;
@@ -44,6 +51,8 @@ public:
 
     RecordKindMask Kind() const { return m_kind; }
     std::span<const TRecordListColumn> Columns() const { return m_columns; }
+    // The "Kept Record" column; -1 for a list of no kind.
+    int KeptColumn() const;
 
     // A refill: BeginFill empties the model and holds back every view update
     // until EndFill, which shows the new rows at once. Appends between the two
@@ -100,6 +109,8 @@ private:
 
     RecordKindMask m_kind;
     std::span<const TRecordListColumn> m_columns;
+    QString (*m_tip)(const void* record) = nullptr;
+    bool (*m_indirect)(const void* record) = nullptr;
     std::vector<TRow> m_rows;
     bool m_bFilling = false;
 };

@@ -291,8 +291,10 @@ void TfmSFData::FillList(TKindPage& page, bool dupsOnly) {
     TRecordListModel& model = *page.list->Model();
     model.BeginFill(dupsOnly ? dups->GetCount() : info.recordCount());
     if (dupsOnly) {
+        // A duplicate that does not equal the record kept in its stead is
+        // offered, not ticked.
         for (void* record = dups->GetFirst(); record; record = dups->GetNext())
-            info.append(model, record, true);
+            info.append(model, record, !(*info.flags(record) & mkIndirect));
     } else {
         // The survivors too, and no item ticked, duplicates included.
         for (void* record = info.firstRecord(); record; record = info.nextRecord())

@@ -1,5 +1,6 @@
 // The review page, step 1 of the wizard: for each chosen record kind the
-// duplicates that matching found, ticked for deletion. The user may change
+// duplicates that matching found, each with the record kept in its stead,
+// ticked for deletion unless it does not equal that record itself. The user may change
 // the ticks, list every loaded record instead, or change the matching rules
 // and match again. Leaving the page writes the ticks into the records
 // (mkDelete) and the duplicate lists of CrmData.
@@ -37,9 +38,10 @@ public:
     // Refills the list of every shown kind; dupsOnly also clears every
     // "Load All" box, hidden ones included.
     void FillAllLists(bool dupsOnly);
-    // One kind's list: its duplicates ticked (dupsOnly) or every loaded
-    // record unticked; then its tab caption and its count label. Nothing
-    // changes when the kind has no duplicate list.
+    // One kind's list: its duplicates ticked (dupsOnly; those with
+    // mkIndirect unticked) or every loaded record unticked; then its tab
+    // caption and its count label. Nothing changes when the kind has no
+    // duplicate list.
     void FillAddrList(bool dupsOnly);
     void FillDateList(bool dupsOnly);
     void FillTaskList(bool dupsOnly);

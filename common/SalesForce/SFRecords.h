@@ -5,7 +5,8 @@
 // back to back, each its members from ChangeAction to LastModificationTime in
 // member order: int32 as 4 bytes, dates and numbers as 8-byte doubles, flags as
 // a 4-byte slot (value byte, three zero bytes), texts as an int32 length and the
-// bytes without terminator. Entry, Flags and WalkEntry live in memory only.
+// bytes without terminator. Entry, Flags, KeptRecord and WalkEntry live in
+// memory only.
 //
 // Records are value types: a default-constructed record is all zero (empty
 // texts), a copy copies every member, the in-memory ones included.
@@ -19,7 +20,9 @@
 class CxFile;
 
 // Bits of a record's in-memory Flags, kept by duplicate matching and review.
-enum : uint32_t { mkDuplicate = 1, mkDelete = 2 };
+// mkIndirect: a duplicate that does not itself equal its KeptRecord; it was
+// reached only through records with empty compared texts.
+enum : uint32_t { mkDuplicate = 1, mkDelete = 2, mkIndirect = 4 };
 
 // ChangeAction value that tells the helper to delete the record at the next submit.
 constexpr int32_t kChangeActionDelete = 3;
@@ -87,6 +90,8 @@ struct SFAddrRec {
 
     CommAddrRec* Entry = nullptr;
     uint32_t Flags = 0;
+    // Of a duplicate: the record that stays in its stead (set by matching).
+    SFAddrRec* KeptRecord = nullptr;
     CommAddrRec* WalkEntry = nullptr;
 };
 
@@ -129,6 +134,8 @@ struct SFDateRec {
 
     CommDateRec* Entry = nullptr;
     uint32_t Flags = 0;
+    // Of a duplicate: the record that stays in its stead (set by matching).
+    SFDateRec* KeptRecord = nullptr;
     CommDateRec* WalkEntry = nullptr;
 };
 
@@ -159,6 +166,8 @@ struct SFTaskRec {
 
     CommTaskRec* Entry = nullptr;
     uint32_t Flags = 0;
+    // Of a duplicate: the record that stays in its stead (set by matching).
+    SFTaskRec* KeptRecord = nullptr;
     CommTaskRec* WalkEntry = nullptr;
 };
 
@@ -168,6 +177,8 @@ struct SFNoteRec {
 
     CommNoteRec* Entry = nullptr;
     uint32_t Flags = 0;
+    // Of a duplicate: the record that stays in its stead (set by matching).
+    SFNoteRec* KeptRecord = nullptr;
     CommNoteRec* WalkEntry = nullptr;
 };
 

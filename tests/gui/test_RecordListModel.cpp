@@ -38,15 +38,22 @@ const ColumnCase kColumnCases[] = {
       {"Email", 120},
       {"Primary Phone", 100},
       {"Department", 100},
-      {"Job Title", 100}}},
+      {"Job Title", 100},
+      {"Kept Record", 220}}},
     {rkDate,
      {{"Subject", 200},
       {"Start Time", 80},
       {"End Time", 80},
       {"All Day Event", 100},
-      {"Location", 150}}},
-    {rkTask, {{"Subject", 200}, {"Importance", 80}, {"Due Date", 80}, {"Description", 240}}},
-    {rkNote, {{"Notes", 600}}},
+      {"Location", 150},
+      {"Kept Record", 150}}},
+    {rkTask,
+     {{"Subject", 200},
+      {"Importance", 80},
+      {"Due Date", 80},
+      {"Description", 240},
+      {"Kept Record", 160}}},
+    {rkNote, {{"Notes", 600}, {"Kept Record", 160}}},
 };
 
 TEST(RecordListColumns, EachKindShowsItsCaptionsAtTheirWidthsAlsoAfterARefill) {
@@ -105,7 +112,7 @@ TEST(RecordListTexts, ContactRowShowsItsFieldsAsUtf8) {
     ASSERT_TRUE(model.Append(&rec, false));
     EXPECT_EQ(RowTexts(model, 0),
               (std::vector<std::string>{"J\xC3\xBCrgen M\xC3\xBCller", "jm@example.org",
-                                        "+49 30 1234567", "Vertrieb", "Leiterin"}));
+                                        "+49 30 1234567", "Vertrieb", "Leiterin", ""}));
     EXPECT_EQ(model.data(model.index(0, 0)).toString().size(), 13) << "read as UTF-8";
 }
 
@@ -124,10 +131,10 @@ TEST(RecordListTexts, EventRowShowsTheDateWithTheTimeAndTheAllDayFlag) {
     TRecordListModel model(rkDate);
     ASSERT_TRUE(model.Append(&allDay, true));
     ASSERT_TRUE(model.Append(&timed, true));
-    EXPECT_EQ(RowTexts(model, 0),
-              (std::vector<std::string>{"Quarterly review", "2012-05-04", "N/A", "Yes", "Room 4"}));
+    EXPECT_EQ(RowTexts(model, 0), (std::vector<std::string>{"Quarterly review", "2012-05-04", "N/A",
+                                                            "Yes", "Room 4", ""}));
     EXPECT_EQ(RowTexts(model, 1), (std::vector<std::string>{"Quarterly review", "2012-05-04 18:00",
-                                                            "2012-05-04 12:00", "No", "Room 4"}));
+                                                            "2012-05-04 12:00", "No", "Room 4", ""}));
 }
 
 TEST(RecordListTexts, TaskRowShowsTheDueDateOrItsAbsence) {
@@ -144,8 +151,8 @@ TEST(RecordListTexts, TaskRowShowsTheDueDateOrItsAbsence) {
         rec.DueDate = c.due;
         TRecordListModel model(rkTask);
         ASSERT_TRUE(model.Append(&rec, false));
-        EXPECT_EQ(RowTexts(model, 0),
-                  (std::vector<std::string>{"Call back", "High", c.text, "Ask about the offer"}));
+        EXPECT_EQ(RowTexts(model, 0), (std::vector<std::string>{"Call back", "High", c.text,
+                                                                "Ask about the offer", ""}));
     }
 }
 
@@ -168,8 +175,43 @@ TEST(RecordListTexts, EveryNoteShowsTheSameCaption) {
     TRecordListModel model(rkNote);
     ASSERT_TRUE(model.Append(&a, false));
     ASSERT_TRUE(model.Append(&b, true));
-    EXPECT_EQ(RowTexts(model, 0), std::vector<std::string>{"Note Text"});
-    EXPECT_EQ(RowTexts(model, 1), std::vector<std::string>{"Note Text"});
+    EXPECT_EQ(RowTexts(model, 0), (std::vector<std::string>{"Note Text", ""}));
+    EXPECT_EQ(RowTexts(model, 1), (std::vector<std::string>{"Note Text", ""}));
+}
+
+// A duplicate's tooltip: the compared fields of both records, escaped, a
+// field that differs under the rules in bold; none for a record that matching
+// did not mark, whatever its KeptRecord says.
+TEST(RecordListTexts, DuplicateTooltipShowsTheComparedFieldsOfBothRecords) {
+    const TAppSettings saved = AppSettings;
+    AppSettings.CaseSensitive = AppSettings.CompareEmpty = false;
+    AppSettings.AddrDisplayName = AppSettings.AddrEmail = AppSettings.AddrDepartment = true;
+    AppSettings.AddrFirstName = AppSettings.AddrLastName = AppSettings.AddrTitle = false;
+    AppSettings.AddrPhone = AppSettings.AddrAddress = AppSettings.AddrBirthday = false;
+    AppSettings.AddrNote = false;
+    SFAddrRec kept = Contact("ANN <LEE>", "ann@other.example");
+    SFAddrRec dup = Contact("Ann <Lee>", "ann@example.org");
+    CopyText(dup.Department, "");
+    dup.Flags = mkDuplicate | mkIndirect;
+    dup.KeptRecord = &kept;
+    SFAddrRec stale = dup;
+    stale.Flags = mkDelete;
+
+    TRecordListModel model(rkAddr);
+    ASSERT_TRUE(model.Append(&dup, false));
+    ASSERT_TRUE(model.Append(&stale, false));
+    const QString tip = model.data(model.index(0, 2), Qt::ToolTipRole).toString();
+    for (const char* part :
+         {"<td>Full Name</td><td>Ann &lt;Lee&gt;</td><td>ANN &lt;LEE&gt;</td>",
+          "<td>Department</td><td></td><td>Vertrieb</td>",
+          "<td>Email</td><td><b>ann@example.org</b></td><td><b>ann@other.example</b></td>"})
+        EXPECT_TRUE(tip.contains(part)) << part << " in " << tip.toStdString();
+    EXPECT_FALSE(tip.contains("Job Title"));
+    EXPECT_EQ(RowTexts(model, 0).back(), "(through empty fields) ANN <LEE> <ann@other.example>");
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::ToolTipRole).isValid());
+    EXPECT_EQ(RowTexts(model, 1).back(), "");
+    EXPECT_FALSE(model.data(model.index(1, 5), Qt::ForegroundRole).isValid());
+    AppSettings = saved;
 }
 
 // ---- rows and ticks ----

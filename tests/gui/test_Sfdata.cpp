@@ -11,11 +11,16 @@
 #include "WizardSupport.h"
 
 #include <QCheckBox>
+#include <QColor>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QToolTip>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -106,10 +111,10 @@ TEST_F(ReviewPage, ShowsItsControlsWithTheirCaptions) {
         const char* count;
         int columns;
     } kTabs[] = {
-        {"tAddr", "lvAddr", "cbAddrAll", "Load All Contacts Data", "lblAddrCount", 5},
-        {"tDate", "lvDate", "cbDateAll", "Load All Calendar Data", "lblDateCount", 5},
-        {"tTask", "lvTask", "cbTaskAll", "Load All Tasks Data", "lblTaskCount", 4},
-        {"tNote", "lvNote", "cbNoteAll", "Load All Notes Data", "lblNoteCount", 1},
+        {"tAddr", "lvAddr", "cbAddrAll", "Load All Contacts Data", "lblAddrCount", 6},
+        {"tDate", "lvDate", "cbDateAll", "Load All Calendar Data", "lblDateCount", 6},
+        {"tTask", "lvTask", "cbTaskAll", "Load All Tasks Data", "lblTaskCount", 5},
+        {"tNote", "lvNote", "cbNoteAll", "Load All Notes Data", "lblNoteCount", 2},
     };
     ASSERT_EQ(tabs->count(), 4);
     for (int i = 0; i < 4; ++i) {
@@ -119,6 +124,8 @@ TEST_F(ReviewPage, ShowsItsControlsWithTheirCaptions) {
         auto* list = Child<TRecordListView>(tab, kTabs[i].list);
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(list->Model()->columnCount(), kTabs[i].columns);
+        EXPECT_EQ(list->Model()->headerData(kTabs[i].columns - 1, Qt::Horizontal).toString(),
+                  "Kept Record");
         auto* all = Child<QCheckBox>(tab, kTabs[i].all);
         ASSERT_NE(all, nullptr);
         EXPECT_EQ(all->text().toStdString(), kTabs[i].allCaption);
@@ -143,6 +150,116 @@ TEST_F(ReviewPage, DuplicatesViewListsTheDuplicatesTickedWithoutTheSurvivor) {
     // Showing the page marks nothing for deletion yet.
     for (const SFAddrRec* r : {annaOld, bo, annaNew, annaMid})
         EXPECT_FALSE(HasDelete(r));
+}
+
+// ---- the kept record ----
+
+std::string KeptText(TRecordListView* view, int row) {
+    TRecordListModel* model = view->Model();
+    return model->data(model->index(row, model->KeptColumn())).toString().toStdString();
+}
+
+// The tooltip the view shows when the pointer rests on a row.
+QString ShownTooltip(TRecordListView* view, int row, int column) {
+    QToolTip::hideText();
+    const QRect cell = view->visualRect(view->Model()->index(row, column));
+    const QPoint at = cell.center();
+    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view->viewport(), &help);
+    const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return text;
+}
+
+// January and March differ in their e-mail; February has none. All three are
+// one group around March, but only February equals March: January is listed
+// unticked, its kept record in a muted colour after "(through empty fields) ".
+TEST_F(ReviewPage, DuplicateReachedThroughAnEmptyFieldIsShownWithItsKeptRecordUnticked) {
+    SFAddrRec* january = data.AddContact("John Smith", "john.smith@alpha.example", 31);
+    SFAddrRec* february = data.AddContact("John Smith", "", 59);
+    SFAddrRec* march = data.AddContact("John Smith", "john.smith@beta.example", 90);
+    Open();
+
+    TRecordListModel* model = page->lvAddr->Model();
+    EXPECT_EQ(model->headerData(5, Qt::Horizontal).toString(), "Kept Record");
+    EXPECT_EQ(Rows(page->lvAddr), (std::vector<void*>{january, february}));
+    EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{false, true}));
+    EXPECT_EQ(KeptText(page->lvAddr, 0),
+              "(through empty fields) John Smith <john.smith@beta.example>");
+    EXPECT_EQ(KeptText(page->lvAddr, 1), "John Smith <john.smith@beta.example>");
+    const QColor muted = QGuiApplication::palette().color(QPalette::PlaceholderText);
+    EXPECT_EQ(model->data(model->index(0, 5), Qt::ForegroundRole).value<QColor>(), muted);
+    EXPECT_FALSE(model->data(model->index(1, 5), Qt::ForegroundRole).isValid());
+    EXPECT_FALSE(model->data(model->index(0, 0), Qt::ForegroundRole).isValid());
+    EXPECT_EQ(TabText(page->tAddr), "Contacts (2 Dups)");
+
+    // The compared fields of both records, in whichever column the pointer rests.
+    const struct {
+        int row;
+        int column;
+        std::vector<const char*> shown;
+    } kTips[] = {
+        {0,
+         0,
+         {"Full Name", "First Name", "Last Name", "Email", "john.smith@alpha.example",
+          "john.smith@beta.example", "empty fields"}},
+        {1, 5, {"Full Name", "Email", "john.smith@beta.example"}},
+    };
+    for (const auto& tip : kTips) {
+        SCOPED_TRACE(tip.row);
+        const QString text = ShownTooltip(page->lvAddr, tip.row, tip.column);
+        for (const char* part : tip.shown)
+            EXPECT_TRUE(text.contains(part)) << part << " in " << text.toStdString();
+        EXPECT_FALSE(text.contains("Department")) << "not a compared field";
+    }
+    EXPECT_FALSE(ShownTooltip(page->lvAddr, 1, 0).contains("alpha"));
+
+    // "Select All Dups" ticks it like any other duplicate.
+    ClickWidget(page->btnSelAll);
+    EXPECT_EQ(Ticks(page->lvAddr), (std::vector<bool>{true, true}));
+    ClickCheckBox(page->lvAddr, 0);
+
+    // "Load All": the kept record for the duplicates, nothing for March.
+    ClickWidget(page->cbAddrAll);
+    ASSERT_EQ(Rows(page->lvAddr), (std::vector<void*>{january, february, march}));
+    EXPECT_EQ(KeptText(page->lvAddr, 0),
+              "(through empty fields) John Smith <john.smith@beta.example>");
+    EXPECT_EQ(KeptText(page->lvAddr, 1), "John Smith <john.smith@beta.example>");
+    EXPECT_EQ(KeptText(page->lvAddr, 2), "");
+    EXPECT_TRUE(ShownTooltip(page->lvAddr, 2, 0).isEmpty());
+    EXPECT_FALSE(ShownTooltip(page->lvAddr, 1, 0).isEmpty());
+
+    // Back to the duplicates and on: only February goes.
+    ClickWidget(page->cbAddrAll);
+    EXPECT_TRUE(page->UpdateData(true));
+    EXPECT_FALSE(HasDelete(january));
+    EXPECT_TRUE(HasDelete(february));
+    EXPECT_FALSE(HasDelete(march));
+}
+
+// The kept record of each kind as its column names it.
+TEST_F(ReviewPage, EveryKindNamesTheKeptRecord) {
+    constexpr double k2012May04 = 41033;
+    data.AddEvent("Review", k2012May04 + 0.75, 1);
+    data.AddEvent("Review", k2012May04 + 0.75, 2);
+    data.AddTask("Call back", k2012May04, 1);
+    data.AddTask("Call back", k2012May04, 2);
+    data.AddTask("Plan", 0, 1);
+    data.AddTask("Plan", 0, 2);
+    data.AddNote();
+    data.AddNote();
+    Open(rkDate | rkTask | rkNote);
+
+    EXPECT_EQ(KeptText(page->lvDate, 0), "Review, 05/04/2012 18:00:00");
+    EXPECT_EQ(KeptText(page->lvTask, 0), "Call back, 05/04/2012");
+    EXPECT_EQ(KeptText(page->lvTask, 1), "Plan, N/A");
+    EXPECT_EQ(KeptText(page->lvNote, 0), "Note Text");
+    EXPECT_EQ(Ticks(page->lvTask), (std::vector<bool>{true, true}));
+    const QString eventTip = ShownTooltip(page->lvDate, 0, 0);
+    for (const char* part : {"Subject", "Start Time", "End Time", "All Day Event"})
+        EXPECT_TRUE(eventTip.contains(part)) << part;
+    EXPECT_FALSE(eventTip.contains("Location"));
+    EXPECT_TRUE(ShownTooltip(page->lvNote, 0, 1).contains("Note Text"));
 }
 
 // One kind chosen: only its tab shows; the caption counts the duplicate list,
