@@ -273,15 +273,15 @@ const TRecordListColumn kAddrColumns[] = {
     {"Primary Phone", 100, [](const void* r) { return CellText(Addr(r).Phone); }},
     {"Department", 100, [](const void* r) { return CellText(Addr(r).Department); }},
     {"Job Title", 100, [](const void* r) { return CellText(Addr(r).Title); }},
-    {"Kept Record", 220, KeptCell<SFAddrRec>},
+    {"Kept Record", 200, KeptCell<SFAddrRec>},
 };
 
 const TRecordListColumn kDateColumns[] = {
     {"Subject", 200, [](const void* r) { return CellText(Date(r).Subject); }},
     {"Start Time", 80,
-     [](const void* r) { return EventTimeText(Date(r).StartTime, Date(r).AllDayEvent); }},
+     [](const void* r) { return EventTimeText(Date(r).StartTime, Date(r).AllDayEvent); }, true},
     {"End Time", 80,
-     [](const void* r) { return EventTimeText(Date(r).EndTime, Date(r).AllDayEvent); }},
+     [](const void* r) { return EventTimeText(Date(r).EndTime, Date(r).AllDayEvent); }, true},
     {"All Day Event", 100, [](const void* r) { return YesNoCell(Date(r).AllDayEvent); }},
     {"Location", 150, [](const void* r) { return CellText(Date(r).Location); }},
     {"Kept Record", 150, KeptCell<SFDateRec>},
@@ -292,13 +292,13 @@ const TRecordListColumn kTaskColumns[] = {
     {"Importance", 80, [](const void* r) { return CellText(Task(r).Priority); }},
     {"Due Date", 80, [](const void* r) { return DateCell(Task(r).DueDate); }},
     {"Description", 240, [](const void* r) { return CellText(Task(r).Description); }},
-    {"Kept Record", 160, KeptCell<SFTaskRec>},
+    {"Kept Record", 140, KeptCell<SFTaskRec>},
 };
 
 // A note shows no text of its own.
 const TRecordListColumn kNoteColumns[] = {
     {"Notes", 600, [](const void*) { return QStringLiteral("Note Text"); }},
-    {"Kept Record", 160, KeptCell<SFNoteRec>},
+    {"Kept Record", 140, KeptCell<SFNoteRec>},
 };
 
 } // namespace

@@ -30,6 +30,8 @@ struct TRecordListColumn {
     const char* caption;
     int width;
     QString (*text)(const void* record);
+    // A date with a time of day: the column starts wide enough for one.
+    bool showsDateTime = false;
 };
 
 // The columns of a kind's list, in order; empty for anything but one of

@@ -1,9 +1,27 @@
 #include "RecordListView.h"
 
+#include "EventTimeText.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace {
+
+// The width a date with a time of day needs in the user's locale and font:
+// the widest digits of a late December evening, plus the cell's margins.
+int DateTimeColumnWidth(const QTreeView* view) {
+    const double lateDecemberEvening = 36888.95; // 2000-12-28 22:48
+    const int margins = 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view);
+    return view->fontMetrics().horizontalAdvance(EventTimeText(lateDecemberEvening, false)) +
+           margins + 8;
+}
+
+} // namespace
 
 void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
     if (!view || !model)
@@ -26,8 +44,13 @@ void SetupRecordListView(QTreeView* view, TRecordListModel* model) {
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const auto columns = model->Columns();
-    for (size_t i = 0; i < columns.size(); ++i)
-        view->setColumnWidth(static_cast<int>(i), columns[i].width);
+    for (size_t i = 0; i < columns.size(); ++i) {
+        int width = columns[i].width;
+        // Made for a time alone, the width would cut the date off.
+        if (columns[i].showsDateTime)
+            width = std::max(width, DateTimeColumnWidth(view));
+        view->setColumnWidth(static_cast<int>(i), width);
+    }
 }
 
 TRecordListView::TRecordListView(RecordKindMask kind, QWidget* parent)

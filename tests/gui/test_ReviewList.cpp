@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -110,6 +111,8 @@ TEST_F(ReviewList, ColumnsStartAtTheirWidthsAndTheLastReachesTheEdge) {
                   {rkDate, &TfmSFData::lvDate},
                   {rkTask, &TfmSFData::lvTask},
                   {rkNote, &TfmSFData::lvNote}};
+    // A locale whose short date and time read "2026-12-28 22:48".
+    ScopedLocale locale{QLocale(QStringLiteral("sv_SE"))};
     Open(rkAddr | rkDate | rkTask | rkNote);
     for (const auto& c : kLists) {
         SCOPED_TRACE(c.kind);
@@ -120,13 +123,26 @@ TEST_F(ReviewList, ColumnsStartAtTheirWidthsAndTheLastReachesTheEdge) {
         const auto columns = list->Model()->Columns();
         const int last = static_cast<int>(columns.size()) - 1;
         for (int i = 0; i < last; ++i) {
-            EXPECT_EQ(header->sectionSize(i), columns[static_cast<size_t>(i)].width);
+            const TRecordListColumn& column = columns[static_cast<size_t>(i)];
+            // A date with its time is not cut: the column starts wide enough.
+            if (column.showsDateTime) {
+                EXPECT_GT(header->sectionSize(i), list->fontMetrics().horizontalAdvance(
+                                                      QStringLiteral("2026-12-28 22:48")));
+            } else {
+                EXPECT_EQ(header->sectionSize(i), column.width);
+            }
             EXPECT_EQ(header->sectionResizeMode(i), QHeaderView::Interactive);
         }
         EXPECT_GE(header->sectionSize(last), columns[static_cast<size_t>(last)].width);
-        EXPECT_EQ(header->sectionViewportPosition(last) + header->sectionSize(last),
-                  list->viewport()->width());
-        EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+        // Where the columns fit, the last one ends at the list's edge and
+        // there is nothing to scroll; otherwise the scroll bar spans just
+        // the columns' overflow.
+        const int end = header->sectionViewportPosition(last) + header->sectionSize(last);
+        const int overflow = std::max(0, end - list->viewport()->width());
+        if (c.kind != rkDate) {
+            EXPECT_EQ(overflow, 0);
+        }
+        EXPECT_EQ(list->horizontalScrollBar()->maximum(), overflow);
     }
 }
 
