@@ -2,6 +2,7 @@
 
 #include "SubmitReport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr size_t kWriteSlice = 1 << 20;
 
 // A file descriptor closed at the end of its life unless it was closed already.
 class Fd {
@@ -94,19 +97,6 @@ bool DeleteBackup::Write(const std::string& dataFolder, const std::string& kindN
         for (const Field& f : r.fields)
             if (column.emplace(f.first, names.size()).second)
                 names.push_back(f.first);
-    std::string text = "Object";
-    for (const std::string& name : names)
-        text += "," + CsvField(name);
-    text += "\r\n";
-    for (const Record& r : m_records) {
-        std::vector<const std::string*> values(names.size(), nullptr);
-        for (const Field& f : r.fields)
-            values[column[f.first]] = &f.second;
-        text += CsvField(r.object);
-        for (const std::string* v : values)
-            text += "," + (v ? CsvField(*v) : std::string());
-        text += "\r\n";
-    }
 
     const std::string stem = folder + "/" + kindName + "-" + Stamp();
     int fd = -1;
@@ -122,7 +112,32 @@ bool DeleteBackup::Write(const std::string& dataFolder, const std::string& kindN
         return false;
     }
     Fd file(fd);
-    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+    bool ok = fchmod(fd, 0600) == 0;
+    // Written a slice at a time: the whole text of a large deletion would
+    // double the memory the records already take.
+    std::string text = "Object";
+    for (const std::string& name : names)
+        text += "," + CsvField(name);
+    text += "\r\n";
+    std::vector<const std::string*> values(names.size(), nullptr);
+    for (size_t at = 0; ok && at < m_records.size(); ++at) {
+        const Record& r = m_records[at];
+        std::fill(values.begin(), values.end(), nullptr);
+        for (const Field& f : r.fields)
+            values[column[f.first]] = &f.second;
+        text += CsvField(r.object);
+        for (const std::string* v : values) {
+            text += ',';
+            if (v)
+                text += CsvField(*v);
+        }
+        text += "\r\n";
+        if (text.size() >= kWriteSlice || at + 1 == m_records.size()) {
+            ok = WriteAll(fd, text);
+            text.clear();
+        }
+    }
+    ok = ok && fsync(fd) == 0;
     int err = errno;
     if (ok) {
         ok = file.Close();
