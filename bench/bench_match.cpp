@@ -25,6 +25,7 @@
 #include "Apputil.h"
 #include "CrmData.h"
 #include "CxText.h"
+#include "DefaultRules.h"
 #include "DupEngine.h"
 #include "DupMatch.h"
 
@@ -42,6 +43,8 @@
 #include <vector>
 
 namespace {
+
+using testsupport::SetDefaultRules;
 
 const char* const kFirstNames[] = {
     "James",   "Mary",     "Robert",   "Patricia", "John",    "Jennifer",  "Michael",  "Linda",
@@ -245,18 +248,6 @@ void LoadTasks(size_t count, std::mt19937& rng) {
 void LoadNotes(size_t count) {
     for (size_t i = 0; i < count; ++i)
         Keep(CrmData.NoteUtil, SFNoteRec{});
-}
-
-void SetDefaultRules(TAppSettings& s) {
-    s.CaseSensitive = false;
-    s.CompareEmpty = false;
-    s.AddrDisplayName = s.AddrFirstName = s.AddrLastName = s.AddrEmail = true;
-    s.AddrDepartment = s.AddrTitle = s.AddrPhone = s.AddrAddress = false;
-    s.AddrBirthday = s.AddrNote = false;
-    s.DateSubject = s.DateStartTime = s.DateEndTime = s.DateAllDayEvent = true;
-    s.DateLocation = s.DateRecur = s.DateNote = false;
-    s.TaskSubject = s.TaskImportance = s.TaskDueDate = true;
-    s.TaskNote = false;
 }
 
 void AllContactRules(TAppSettings& s) {

@@ -6,13 +6,15 @@
 //
 //     tessmark-sample-org --out /tmp/big.db --contacts 500000 --accounts 100000
 //         --leads 100000 --events 500000 --tasks 500000 --notes 100000
-//     bench_orgdups /tmp/big.db [USER PASSWORD TOKEN]
+//     bench_orgdups /tmp/big.db
 //
-// The login defaults to the sample org's. The helper's files go to a folder of
+// The login is the sample org's default one, so no secret is ever given on
+// the command line. The helper's files go to a folder of
 // their own under /tmp, removed at the end.
 #include "Apputil.h"
 #include "CrmData.h"
 #include "CxText.h"
+#include "DefaultRules.h"
 #include "DupMatch.h"
 
 #include <chrono>
@@ -22,6 +24,8 @@
 #include <string>
 
 namespace {
+
+using testsupport::SetDefaultRules;
 
 struct Counts {
     uint32_t loaded = 0;
@@ -60,23 +64,11 @@ void Report(const char* noun, const Counts& c) {
                 c.withoutKept ? "  SOME WITHOUT KEPT RECORD" : "", c.seconds);
 }
 
-void SetDefaultRules(TAppSettings& s) {
-    s.CaseSensitive = false;
-    s.CompareEmpty = false;
-    s.AddrDisplayName = s.AddrFirstName = s.AddrLastName = s.AddrEmail = true;
-    s.AddrDepartment = s.AddrTitle = s.AddrPhone = s.AddrAddress = false;
-    s.AddrBirthday = s.AddrNote = false;
-    s.DateSubject = s.DateStartTime = s.DateEndTime = s.DateAllDayEvent = true;
-    s.DateLocation = s.DateRecur = s.DateNote = false;
-    s.TaskSubject = s.TaskImportance = s.TaskDueDate = true;
-    s.TaskNote = false;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 5) {
-        std::fprintf(stderr, "usage: bench_orgdups ORG.db [USER PASSWORD TOKEN]\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_orgdups ORG.db (made by tessmark-sample-org)\n");
         return 2;
     }
     std::error_code ec;
@@ -94,9 +86,9 @@ int main(int argc, char** argv) {
 
     TAppSettings& s = AppSettings;
     SetDefaultRules(s);
-    CopyText(s.UserName, argc == 5 ? argv[2] : "demo@example.com");
-    CopyText(s.Password, argc == 5 ? argv[3] : "demo");
-    CopyText(s.Token, argc == 5 ? argv[4] : "DEMOTOKEN");
+    CopyText(s.UserName, "demo@example.com");
+    CopyText(s.Password, "demo");
+    CopyText(s.Token, "DEMOTOKEN");
     s.Connection = ccLocalOrg;
     CopyText(s.LocalOrgPath, org.c_str());
     s.AddrAccount = s.AddrContact = s.AddrLead = true;

@@ -7,25 +7,13 @@
 #include "Apputil.h"
 #include "CrmData.h"
 #include "CxText.h"
+#include "DefaultRules.h"
 #include "TestSupport.h"
 
 #include <initializer_list>
 #include <vector>
 
 namespace testsupport {
-
-// The rule flags as the settings file gives them by default.
-inline void SetDefaultRules(TAppSettings& s) {
-    s.CaseSensitive = false;
-    s.CompareEmpty = false;
-    s.AddrDisplayName = s.AddrFirstName = s.AddrLastName = s.AddrEmail = true;
-    s.AddrDepartment = s.AddrTitle = s.AddrPhone = s.AddrAddress = false;
-    s.AddrBirthday = s.AddrNote = false;
-    s.DateSubject = s.DateStartTime = s.DateEndTime = s.DateAllDayEvent = true;
-    s.DateLocation = s.DateRecur = s.DateNote = false;
-    s.TaskSubject = s.TaskImportance = s.TaskDueDate = true;
-    s.TaskNote = false;
-}
 
 // The items of a duplicate list (or any CxList), in order.
 inline std::vector<void*> ListItems(CxList* list) {

@@ -232,29 +232,13 @@ public:
 
     // The ids deleted so far, and those deleted with their account.
     std::set<std::string> Deleted(bool withCascade = false) const {
-        std::set<std::string> ids;
-        std::ifstream in(m_state + "deleted.txt");
-        std::string line;
-        while (std::getline(in, line)) {
-            const bool cascade = line.find(" cascade") != std::string::npos;
-            if (!cascade || withCascade)
-                ids.insert(line.substr(0, line.find(' ')));
-        }
-        return ids;
+        return IdLog("deleted.txt", withCascade);
     }
 
     // The ids undeleted so far (those that came back with their account too
     // when withCascade is set).
     std::set<std::string> Undeleted(bool withCascade = false) const {
-        std::set<std::string> ids;
-        std::ifstream in(m_state + "undeleted.txt");
-        std::string line;
-        while (std::getline(in, line)) {
-            const bool cascade = line.find(" cascade") != std::string::npos;
-            if (!cascade || withCascade)
-                ids.insert(line.substr(0, line.find(' ')));
-        }
-        return ids;
+        return IdLog("undeleted.txt", withCascade);
     }
 
     // Every request as the JSON line the stand-in logged.
@@ -280,6 +264,19 @@ public:
     }
 
 private:
+    // The ids of a log of the state folder, a line each ("ID" or "ID cascade").
+    std::set<std::string> IdLog(const char* name, bool withCascade) const {
+        std::set<std::string> ids;
+        std::ifstream in(m_state + name);
+        std::string line;
+        while (std::getline(in, line)) {
+            const bool cascade = line.find(" cascade") != std::string::npos;
+            if (!cascade || withCascade)
+                ids.insert(line.substr(0, line.find(' ')));
+        }
+        return ids;
+    }
+
     testsupport::TempDir m_dir;
     std::string m_state;
     pid_t m_pid = -1;
